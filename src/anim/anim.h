@@ -1,0 +1,69 @@
+// Animation: key-frame paths and the pool of animated image objects that follow them.
+// Knows nothing of the show; it draws onto the display surface that the driver opened.
+#pragma once
+
+#include <SDL.h>
+
+// One key of a path. A plain record: the pool lives in zero-filled static storage.
+class CWP {
+ public:
+  int x, y;             // top-left corner of the picture, screen pixels (may be off-screen)
+  int time;             // absolute frame at which the object is exactly here
+  unsigned char alpha;  // transparency: 0 opaque, 255 invisible
+  CWP* next;            // following key of the same path; null ends the path
+
+  // Alpha comes before time here, unlike the field order.
+  void Set(int x, int y, unsigned char alpha, int time, CWP* next);
+};
+
+// All keys of all paths. Callers choose indices and keep paths from overlapping.
+constexpr int kKeyPoolSize = 200;
+extern CWP pt[kKeyPoolSize];
+
+// Path builders: write consecutive keys from pt[first] on, linked in order, alpha 0.
+// `start` is the absolute frame of the first key; `hold` the frames the picture rests.
+// Logo drop from 480 px above, overshoot, rest, fall 480 px down (6 keys).
+void SiNabeh(int first, int start, int x, int y, int hold);
+// Slide in from 640 px right of x, bounce, settle at x + 20, leave left (6 keys).
+void JmenaNabeh(int first, int start, int x, int y, int hold);
+// The same slide on the vertical axis; note y comes before x (6 keys).
+void TextNabeh(int first, int start, int y, int x, int hold);
+// Stand still at (x, y) from start to start + hold (2 keys).
+void PopisNabeh(int first, int start, int x, int y, int hold);
+
+// Evaluates `path` at `frame`. Outside the path only x and y are written; between two
+// keys all three are, interpolated linearly and truncated toward zero.
+void KeyPos(int frame, CWP* path, int& x, int& y, unsigned char& alpha);
+
+// SDL 1.2 surface alpha is opacity; ours is transparency. Every whole-surface alpha goes
+// through here.
+void SetTransparency(SDL_Surface* picture, int transparency);
+
+// One animated picture. Never owns its picture.
+class CIB {
+ public:
+  bool active;            // drawn by the show's object layer only while set
+  bool trail;             // on: copies get graded transparency; off: all use `alpha`
+  unsigned char alpha;    // fixed transparency while the trail is off
+  int copies;             // delayed copies drawn per frame, 3 frames apart
+  SDL_Surface* surface;   // the picture, or null
+  CWP* path;              // first key of the path followed, an entry of pt, or null
+
+  // Leaves `active` and `copies` alone: the pool is zero-filled static storage.
+  CIB();
+  ~CIB();
+  void Activate(CWP* path, int copies, bool trail);
+  void Deactivate();
+  // Drops the picture reference without freeing it.
+  void Dispose();
+  // Draws the copies for `frame` onto the display; copy i stands where the path was
+  // 3 * (copies - i + 1) frames earlier. Draws nothing without a picture.
+  void Draw(int frame);
+};
+
+constexpr int kObjectPoolSize = 30;
+extern CIB tt[kObjectPoolSize];
+
+// Puts pt and tt back to their start values (zero keys, inactive objects without
+// picture or path); pictures are not freed.
+void ResetAnim();

@@ -1,0 +1,45 @@
+// Assets: pictures, photos and fonts loaded from gfx/ at start-up and released at shutdown.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+// Fixed pictures, in the display's pixel format; null until loaded or when loading failed.
+extern SDL_Surface* load;  // loading screen, bottom-right corner
+extern SDL_Surface* ohen;  // loading screen, centred
+extern SDL_Surface* back;  // background of the photo slots
+extern SDL_Surface* si;    // logo that drops in on black
+extern SDL_Surface* end;   // end picture
+
+// Photos: entry k - 1 holds gfx/fotoKK.jpg; the series ends at the first number missing.
+constexpr int kMaxPhotos = 50;
+extern SDL_Surface* foto[kMaxPhotos];
+// Index of the last photo loaded (photos found minus one); -1 when there is none.
+extern int fotos;
+// Frame at which the final fade begins: 2000 per photo plus 3800. 50 until loading ends.
+extern int ENDTIME;
+constexpr int kInitialEndTime = 50;
+
+// Fonts, both from gfx/arial.ttf.
+extern TTF_Font* text_font;   // 12 pt: descriptions
+extern TTF_Font* names_font;  // 10 pt: names lines
+
+// Every file name is built here; failure messages quote the name built last.
+constexpr int kFileNameSize = 260;
+extern char tmptxt[kFileNameSize];
+
+// Writes dir + base + "." + ext into `out` (no dot when ext is empty), cut to kFileNameSize.
+void FileNameConversion(const char* dir, const char* base, const char* ext, char* out);
+// Loads gfx/base.ext in the display's pixel format, or null; says which on standard error.
+SDL_Surface* GetPix(const char* base, const char* ext);
+// Loads the five pictures (drawing the loading screen after the first two) and the photos,
+// and sets fotos and ENDTIME. Needs the display open.
+void LoadGFX();
+// Opens both fonts, or ends the process with status 2. Needs TTF_Init.
+void LoadFonts();
+// Releases every picture held, the fade snapshot included.
+void ReleaseGFX();
+void ReleaseFonts();
+
+// Releases what is held and puts every global back to its start value.
+void ResetAssets();

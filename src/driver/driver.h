@@ -1,0 +1,98 @@
+// Presentation driver: start-up, the 10 ms step clock and main loop, the show schedule, the
+// logo and object layer, the slot captions, and shutdown.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+// Run state.
+
+// The 640x480 display, set once by the video-mode call; owned by SDL.
+extern SDL_Surface* screen;
+// Number of the last 10 ms step computed: the show's clock.
+extern int frame;
+// The loop runs while non-zero; cleared by Esc, window close or the end of the show.
+extern int MainProgram;
+// Pause flag, toggled by P: 0 or 1.
+extern Uint8 mpause;
+// The background music, or null when it could not be loaded.
+extern Mix_Music* music;
+
+// Start-up and the loop.
+
+// Video-mode settings that the command line changes.
+constexpr Uint8 kDefaultDepth = 16;
+constexpr Uint32 kDefaultVideoFlags = SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_HWSURFACE | 0x00100000;
+
+// Scans the options from the last argument backwards into depth and flags; prints the usage
+// line for the first unrecognised argument and stops there.
+void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags);
+// Everything before the loop: SDL, audio, options, display, loading screen and assets, the
+// music, Compute(0). Returns the clock base; exits with status 1 or 2 on fatal failures.
+Uint32 StartUp(int argc, char** argv);
+// Takes every pending event off the queue: Esc and window close stop, P pauses.
+void ProcessEvents();
+// Turns the time from `base` to `now` into steps, each strictly more than 10 ms; computes
+// them in order and returns the new base, which keeps the remainder.
+Uint32 RunDueSteps(Uint32 now, Uint32 base);
+// One pass of the main loop at tick `now`: events, due steps, one drawing pass and present.
+// Returns whether the loop goes on.
+bool LoopPass(Uint32 now, Uint32& base);
+// Runs passes until MainProgram is cleared. Never sleeps.
+void MainLoop(Uint32 base);
+// Releases everything in order and exits with status 0.
+[[noreturn]] void ShutDown();
+
+// The show schedule, in frames of 10 ms.
+
+constexpr int kStepMs = 10;
+constexpr int kFirstSlot = 1300;     // end of the logo sequence
+constexpr int kSlotLength = 2000;    // one photo slot, 20 s
+constexpr int kPhotoOffset = 800;    // slot offset from which the photo is drawn
+constexpr int kEndPicture = 2500;    // the end picture stands ENDTIME - 2500 ... ENDTIME - 1
+constexpr int kFadeLength = 400;     // the last screen fades out over ENDTIME ... ENDTIME + 400
+constexpr int kPhotoX = 123, kPhotoY = 95;
+
+// Photo of the current slot, an index into foto; -1 before the first slot.
+extern int foto2;
+// Top-left corner of the photo on the screen.
+extern int foto2x, foto2y;
+// Snapshot of the display that fades out; exists from ENDTIME + 1 to the show's last step.
+extern SDL_Surface* fade;
+
+// Called once per 10 ms step, in order, never skipping a frame; changes state only.
+void Compute(int frame);
+// Draws the whole screen for `frame`; may be called any number of times per frame.
+// Presents the display itself only for frame 0, the loading screen.
+void Render(int frame);
+// Blits all of `source` onto the top-left of `target` at `transparency`, clamped to 0...255.
+void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency);
+
+// The logo and the object layer.
+
+constexpr int kLogoObject = 4;
+constexpr int kLogoKeys = 40;
+// Builds the logo's drop path and activates it. Called by Compute(1).
+void SetUpLogo();
+// Draws every active object in pool order. Called by Render before the end picture.
+void DrawObjects(int frame);
+
+// Slot captions.
+
+constexpr int kNamesObject = 0, kNamesKeys = 0;
+constexpr int kBoxObject = 2, kBoxKeys = 20;
+constexpr int kHideOffset = 780;  // slot offset at which the description box is hidden
+
+extern SDL_Color names;    // text colour of the names line
+extern SDL_Color textcol;  // text colour of the description
+extern SDL_Color alias;    // band colour behind every text line
+// Frame at which Compute asked Render to hide the description box; 0 for no request.
+extern int doflash;
+
+// Renders slot `slot`'s caption and starts its paths. Called by Compute at a slot start `f`.
+void SetUpCaption(int f, int slot);
+// Called by Render in the slot range before anything is drawn: carries out a hide request.
+void HandleHideRequest();
+
+// Puts the driver's globals back to their start values (frees the fade snapshot).
+void ResetDriver();
