@@ -1,1 +1,80 @@
+#include "anim/anim.h"
 
+CWP pt[kKeyPoolSize];
+
+void CWP::Set(int x, int y, unsigned char alpha, int time, CWP* next) {
+  this->x = x;
+  this->y = y;
+  this->time = time;
+  this->alpha = alpha;
+  this->next = next;
+}
+
+// The standard motions' distances, pixels.
+constexpr int kDropHeight = 480;      // the logo starts and ends this far from its rest point
+constexpr int kSlideDistance = 640;   // a slide starts this far past its rest point
+constexpr int kLeaveDistance = 1280;  // and ends this far before it
+
+void SiNabeh(int first, int start, int x, int y, int hold) {
+  CWP* k = &pt[first];
+  k[0].Set(x, y - kDropHeight, 0, start, &k[1]);
+  k[1].Set(x, y - 40, 0, start + 20, &k[2]);
+  k[2].Set(x, y + 20, 0, start + 30, &k[3]);  // overshoots below the rest point
+  k[3].Set(x, y, 0, start + 35, &k[4]);
+  k[4].Set(x, y, 0, start + hold + 35, &k[5]);
+  k[5].Set(x, y + kDropHeight, 0, start + hold + 65, nullptr);
+}
+
+// Slides along the axis (ax, ay), a unit vector: in to the rest point, back 40, settles 20
+// past it (not at it), rests, leaves the other way.
+static void Slide(int first, int start, int x, int y, int hold, int ax, int ay) {
+  CWP* k = &pt[first];
+  k[0].Set(x + kSlideDistance * ax, y + kSlideDistance * ay, 0, start, &k[1]);
+  k[1].Set(x, y, 0, start + 20, &k[2]);
+  k[2].Set(x + 40 * ax, y + 40 * ay, 0, start + 30, &k[3]);
+  k[3].Set(x + 20 * ax, y + 20 * ay, 0, start + 35, &k[4]);
+  k[4].Set(x + 20 * ax, y + 20 * ay, 0, start + hold + 35, &k[5]);
+  k[5].Set(x - kLeaveDistance * ax, y - kLeaveDistance * ay, 0, start + hold + 55, nullptr);
+}
+
+void JmenaNabeh(int first, int start, int x, int y, int hold) {
+  Slide(first, start, x, y, hold, 1, 0);
+}
+
+void TextNabeh(int first, int start, int y, int x, int hold) {
+  Slide(first, start, x, y, hold, 0, 1);
+}
+
+void PopisNabeh(int first, int start, int x, int y, int hold) {
+  pt[first].Set(x, y, 0, start, &pt[first + 1]);
+  pt[first + 1].Set(x, y, 0, start + hold, nullptr);
+}
+
+// Truncates toward zero. Fraction and product stay in 80-bit extended precision (long double
+// on x86-64); positions depend on it: 5/7 * 21 comes out just below 15, so 14.
+static int Part(long double fraction, int difference) {
+  return static_cast<int>(fraction * static_cast<long double>(difference));
+}
+
+void KeyPos(int frame, CWP* path, int& x, int& y, unsigned char& alpha) {
+  if (!path) return;
+  CWP* before = nullptr;
+  CWP* key = path;
+  while (key && frame > key->time) {
+    before = key;
+    key = key->next;
+  }
+  if (!before || !key) {
+    // Outside the path: stand at the end key, keep the caller's alpha.
+    const CWP* end = before ? before : path;
+    x = end->x;
+    y = end->y;
+    return;
+  }
+  const long double fraction = static_cast<long double>(frame - before->time) /
+                               static_cast<long double>(key->time - before->time);
+  x = before->x + Part(fraction, key->x - before->x);
+  y = before->y + Part(fraction, key->y - before->y);
+  alpha = static_cast<unsigned char>(before->alpha +
+                                     Part(fraction, int{key->alpha} - int{before->alpha}));
+}

@@ -1,1 +1,62 @@
+#include "anim/anim.h"
 
+#include <algorithm>
+
+CIB tt[kObjectPoolSize];
+
+void SetTransparency(SDL_Surface* picture, int transparency) {
+  if (!picture) return;
+  const int t = std::clamp(transparency, 0, 255);
+  SDL_SetAlpha(picture, SDL_SRCALPHA, static_cast<Uint8>(255 - t));
+}
+
+CIB::CIB() : trail(false), alpha(0), surface(nullptr), path(nullptr) {}
+
+CIB::~CIB() { Dispose(); }
+
+void CIB::Activate(CWP* path, int copies, bool trail) {
+  active = true;
+  this->path = path;
+  this->copies = copies;
+  this->trail = trail;
+}
+
+void CIB::Deactivate() { active = false; }
+
+// Never frees: the picture belongs to whoever stored it.
+void CIB::Dispose() { surface = nullptr; }
+
+constexpr int kCopyLag = 3;         // frames between consecutive copies, and before the newest
+constexpr int kTrailSpread = 240;   // transparency shared out among the trail copies
+constexpr int kTrailMaximum = 250;  // the faintest a trail copy gets
+
+void CIB::Draw(int frame) {
+  const int n = copies;
+  if (n < 1 || !surface) return;
+  SDL_Surface* display = SDL_GetVideoSurface();
+  const int step = kTrailSpread / (n + 1);
+  // Carried from copy to copy: outside the path KeyPos leaves the key alpha as it was.
+  int x = 0, y = 0;
+  unsigned char keyAlpha = 0;
+  for (int i = 1; i <= n; ++i) {
+    const int age = n - i + 1;  // oldest first, so the newest lands on top
+    KeyPos(frame - kCopyLag * age, path, x, y, keyAlpha);
+    const int t = trail ? std::min(keyAlpha + age * step, kTrailMaximum) : alpha;
+    SetTransparency(surface, t);
+    SDL_Rect at = {static_cast<Sint16>(x), static_cast<Sint16>(y),
+                   static_cast<Uint16>(surface->w), static_cast<Uint16>(surface->h)};
+    SDL_UpperBlit(surface, nullptr, display, &at);
+  }
+}
+
+void ResetAnim() {
+  for (CWP& key : pt) key = CWP{};
+  for (CIB& object : tt) {
+    object.active = false;
+    object.trail = false;
+    object.alpha = 0;
+    object.copies = 0;
+    object.surface = nullptr;
+    object.path = nullptr;
+  }
+}

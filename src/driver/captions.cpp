@@ -1,1 +1,40 @@
+#include "anim/anim.h"
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "text/text.h"
 
+SDL_Color names = {255, 255, 255, 0};
+SDL_Color textcol = {255, 255, 255, 0};
+SDL_Color alias = {102, 102, 255, 0};
+int doflash = 0;
+
+// The names line enters with the photo, settles at x = 145 under it and would rest 12 s.
+static constexpr int kNamesX = 125, kNamesY = 412, kNamesHold = 1200;
+// The description box stands over the photo area until the photo is shown.
+static constexpr int kBoxX = 115, kBoxY = 100;
+static constexpr int kBoxMinWidth = 400, kBoxMinHeight = 300;
+
+void SetUpCaption(int f, int slot) {
+  // Slots beyond the table repeat its last record; an empty table shows no caption.
+  if (texts < 1) return;
+  char** record = texty[slot < texts ? slot : texts - 1];
+  const char* namesText = record[kCaptionNames] ? record[kCaptionNames] : "";
+  const char* description = record[kCaptionDescription] ? record[kCaptionDescription] : "";
+
+  CIB& namesLine = tt[kNamesObject];
+  PrepareText(&namesLine, names_font, namesText, names, alias, false, 0, 0);
+  JmenaNabeh(kNamesKeys, f + kPhotoOffset, kNamesX, kNamesY, kNamesHold);
+  namesLine.Activate(&pt[kNamesKeys], 1, false);
+
+  CIB& box = tt[kBoxObject];
+  PrepareText(&box, text_font, description, textcol, alias, true, kBoxMinWidth,
+              kBoxMinHeight);
+  PopisNabeh(kBoxKeys, f, kBoxX, kBoxY, kPhotoOffset);
+  box.Activate(&pt[kBoxKeys], 1, false);
+}
+
+void HandleHideRequest() {
+  if (doflash == 0) return;
+  doflash = 0;
+  tt[kBoxObject].Deactivate();
+}

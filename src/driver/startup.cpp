@@ -1,1 +1,127 @@
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "text/text.h"
+
+SDL_Surface* screen = nullptr;
+Mix_Music* music = nullptr;
+
+// Made at start-up, installed once loading is over, freed at shutdown.
+static SDL_Cursor* invisibleCursor = nullptr;
+
+static constexpr char kWindowCaption[] = "Quorlaks internal meeting #1 - codename Tolvane";
+static constexpr int kScreenWidth = 640, kScreenHeight = 480;
+static constexpr int kAudioRate = 44050;  // not 44100: the music was tuned to it
+static constexpr int kAudioChunkBytes = 32768;
+static constexpr Uint32 kLoadingScreenMs = 5000;
+static constexpr int kMusicLoops = 100;
+static constexpr int kMusicFadeInMs = 1000;
+
+void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
+  // From the last argument backwards, so of two -bpp options the leftmost wins.
+  int n = argc;
+  while (n > 1) {
+    n--;
+    if (strcmp(argv[n - 1], "-bpp") == 0) {
+      depth = static_cast<Uint8>(strtol(argv[n], nullptr, 10));  // only the low 8 bits
+      n--;
+    } else if (strcmp(argv[n], "-sw") == 0) {
+      flags &= ~SDL_HWSURFACE;
+    } else if (strcmp(argv[n], "-warp") == 0) {
+      flags |= SDL_HWPALETTE;
+    } else if (strcmp(argv[n], "-windowed") == 0) {
+      flags &= ~SDL_FULLSCREEN;
+    } else {
+      fprintf(stderr, "Usage: %s [-bpp N] [-warp] [-sw] [-windowed]\n", argv[0]);
+      return;
+    }
+  }
+}
+
+static void OpenAudio() {
+  if (Mix_OpenAudio(kAudioRate, AUDIO_S16LSB, 2, kAudioChunkBytes) < 0) {
+    fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+    return;
+  }
+  int rate = 0, channels = 0;
+  Uint16 format = 0;
+  Mix_QuerySpec(&rate, &format, &channels);
+  printf("Opened audio at %d Hz %d bit %s, %d bytes audio buffer\n", rate, format & 0xFF,
+         channels >= 2 ? "stereo" : "mono", kAudioChunkBytes);
+}
+
+static void StartMusic() {
+  // Unset, the mixer plays the module itself; set, it hands the file to that command.
+  Mix_SetMusicCMD(getenv("MUSIC_CMD"));
+  FileNameConversion("sfx/", "belong", "mod", tmptxt);
+  music = Mix_LoadMUS(tmptxt);
+  if (!music) {
+    fprintf(stderr, "Music: Couldn't load %s: %s\n", tmptxt, SDL_GetError());
+    return;
+  }
+  fprintf(stderr, "Music: music %s loaded, playing ...", tmptxt);
+  Mix_FadeInMusic(music, kMusicLoops, kMusicFadeInMs);
+}
+
+Uint32 StartUp(int argc, char** argv) {
+  if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
+    fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
+    exit(1);
+  }
+  atexit(SDL_Quit);
+  OpenAudio();
+
+  Uint8 depth = kDefaultDepth;
+  Uint32 flags = kDefaultVideoFlags;
+  ParseCommandLine(argc, argv, depth, flags);
+
+  if (TTF_Init() < 0) {
+    fprintf(stderr, "Couldn't initialize TTF: %s\n", SDL_GetError());
+    exit(2);
+  }
+  atexit(TTF_Quit);
+
+  SDL_WM_SetCaption(kWindowCaption, nullptr);
+  screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags);
+  if (!screen) {
+    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight,
+            depth, SDL_GetError());
+    exit(2);
+  }
+  // 8x1 pixels, all transparent: no pointer over the show.
+  Uint8 shape = 0, mask = 0;
+  invisibleCursor = SDL_CreateCursor(&shape, &mask, 8, 1, 0, 0);
+
+  const Uint32 loadingStart = SDL_GetTicks();
+  LoadFonts();
+  LoadTXT2();
+  LoadGFX();
+  // Busy wait without events: the loading screen stands at least 5 s. Esc pressed meanwhile
+  // stays queued for the first pass of the loop.
+  while (SDL_GetTicks() - loadingStart < kLoadingScreenMs) {
+  }
+
+  SDL_ShowCursor(SDL_DISABLE);
+  SDL_WarpMouse(0, 0);
+  if (invisibleCursor) SDL_SetCursor(invisibleCursor);
+  StartMusic();
+
+  const Uint32 base = SDL_GetTicks();
+  frame = 0;
+  Compute(0);
+  return base;
+}
+
+void ShutDown() {
+  Mix_CloseAudio();
+  if (invisibleCursor) SDL_FreeCursor(invisibleCursor);
+  ReleaseFonts();
+  ReleaseGFX();
+  FreeTXT();
+  ReleaseTextPictures();
+  // The exit handlers close the font engine, then SDL.
+  exit(0);
+}

@@ -1,0 +1,270 @@
+#include "makedemo.h"
+
+#include <SDL_ttf.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+Canvas canvas;
+const char* fontDir = "/usr/share/fonts/truetype/dejavu";
+
+// Edges are sampled 4x4 times per pixel.
+constexpr int kSubsamples = 4;
+
+void NewCanvas(int w, int h, Colour c) {
+  canvas.w = w;
+  canvas.h = h;
+  for (int i = 0; i < w * h; ++i) {
+    canvas.px[i * 3] = c.r;
+    canvas.px[i * 3 + 1] = c.g;
+    canvas.px[i * 3 + 2] = c.b;
+  }
+}
+
+static Uint8 Channel(float v) { return v < 0 ? 0 : v > 255 ? 255 : static_cast<Uint8>(v + 0.5f); }
+
+Colour Mix(Colour a, Colour b, float t) {
+  return {Channel(a.r + (b.r - a.r) * t), Channel(a.g + (b.g - a.g) * t),
+          Channel(a.b + (b.b - a.b) * t)};
+}
+
+Colour Shade(Colour c, float factor) {
+  return {Channel(c.r * factor), Channel(c.g * factor), Channel(c.b * factor)};
+}
+
+void Blend(int x, int y, Colour c, float op) {
+  if (x < 0 || y < 0 || x >= canvas.w || y >= canvas.h || op <= 0) return;
+  if (op > 1) op = 1;
+  Uint8* p = canvas.px + (y * canvas.w + x) * 3;
+  p[0] = Channel(p[0] + (c.r - p[0]) * op);
+  p[1] = Channel(p[1] + (c.g - p[1]) * op);
+  p[2] = Channel(p[2] + (c.b - p[2]) * op);
+}
+
+// Fills the pixels of the box whose subsamples satisfy `inside`, weighted by coverage.
+template <class Inside>
+static void Cover(float x0, float y0, float x1, float y1, Colour c, float op, Inside inside) {
+  const int ix0 = static_cast<int>(std::floor(x0 < 0 ? 0 : x0));
+  const int iy0 = static_cast<int>(std::floor(y0 < 0 ? 0 : y0));
+  const int ix1 = static_cast<int>(std::ceil(x1 > canvas.w ? canvas.w : x1));
+  const int iy1 = static_cast<int>(std::ceil(y1 > canvas.h ? canvas.h : y1));
+  for (int y = iy0; y < iy1; ++y) {
+    for (int x = ix0; x < ix1; ++x) {
+      int hits = 0;
+      for (int sy = 0; sy < kSubsamples; ++sy)
+        for (int sx = 0; sx < kSubsamples; ++sx)
+          if (inside(x + (sx + 0.5f) / kSubsamples, y + (sy + 0.5f) / kSubsamples)) ++hits;
+      if (hits) Blend(x, y, c, op * hits / (kSubsamples * kSubsamples));
+    }
+  }
+}
+
+void VGradient(float x0, float y0, float x1, float y1, Colour top, Colour bottom) {
+  for (int y = static_cast<int>(y0); y < y1; ++y) {
+    const Colour c = Mix(top, bottom, (y - y0) / (y1 - y0 > 1 ? y1 - y0 - 1 : 1));
+    for (int x = static_cast<int>(x0); x < x1; ++x) Blend(x, y, c, 1);
+  }
+}
+
+void Glow(float cx, float cy, float r, Colour c, float op) {
+  for (int y = static_cast<int>(cy - r); y <= cy + r; ++y) {
+    for (int x = static_cast<int>(cx - r); x <= cx + r; ++x) {
+      const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) / r;
+      if (d < 1) Blend(x, y, c, op * (1 - d) * (1 - d));
+    }
+  }
+}
+
+void Rect(float x0, float y0, float x1, float y1, Colour c, float op) {
+  Cover(x0, y0, x1, y1, c, op,
+        [&](float x, float y) { return x >= x0 && x < x1 && y >= y0 && y < y1; });
+}
+
+void RoundRect(float x0, float y0, float x1, float y1, float radius, Colour c, float op) {
+  Cover(x0, y0, x1, y1, c, op, [&](float x, float y) {
+    if (x < x0 || x >= x1 || y < y0 || y >= y1) return false;
+    const float dx = x < x0 + radius ? x0 + radius - x : x > x1 - radius ? x - (x1 - radius) : 0;
+    const float dy = y < y0 + radius ? y0 + radius - y : y > y1 - radius ? y - (y1 - radius) : 0;
+    return dx * dx + dy * dy <= radius * radius;
+  });
+}
+
+void Ellipse(float cx, float cy, float rx, float ry, Colour c, float op) {
+  Cover(cx - rx, cy - ry, cx + rx, cy + ry, c, op, [&](float x, float y) {
+    const float dx = (x - cx) / rx, dy = (y - cy) / ry;
+    return dx * dx + dy * dy <= 1;
+  });
+}
+
+void Circle(float cx, float cy, float r, Colour c, float op) { Ellipse(cx, cy, r, r, c, op); }
+
+void Polygon(const float* xy, int points, Colour c, float op) {
+  float x0 = xy[0], x1 = xy[0], y0 = xy[1], y1 = xy[1];
+  for (int i = 1; i < points; ++i) {
+    x0 = std::fmin(x0, xy[i * 2]);
+    x1 = std::fmax(x1, xy[i * 2]);
+    y0 = std::fmin(y0, xy[i * 2 + 1]);
+    y1 = std::fmax(y1, xy[i * 2 + 1]);
+  }
+  Cover(x0, y0, x1, y1, c, op, [&](float x, float y) {
+    bool in = false;
+    for (int i = 0, j = points - 1; i < points; j = i++) {
+      const float xi = xy[i * 2], yi = xy[i * 2 + 1], xj = xy[j * 2], yj = xy[j * 2 + 1];
+      if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+    }
+    return in;
+  });
+}
+
+void Line(float x0, float y0, float x1, float y1, float width, Colour c, float op) {
+  const float r = width / 2, dx = x1 - x0, dy = y1 - y0;
+  const float length2 = dx * dx + dy * dy > 0 ? dx * dx + dy * dy : 1;
+  Cover(std::fmin(x0, x1) - r, std::fmin(y0, y1) - r, std::fmax(x0, x1) + r,
+        std::fmax(y0, y1) + r, c, op, [&](float x, float y) {
+          float t = ((x - x0) * dx + (y - y0) * dy) / length2;
+          t = t < 0 ? 0 : t > 1 ? 1 : t;
+          const float ex = x0 + t * dx - x, ey = y0 + t * dy - y;
+          return ex * ex + ey * ey <= r * r;
+        });
+}
+
+void Vignette(float strength) {
+  const float cx = canvas.w / 2.0f, cy = canvas.h / 2.0f;
+  for (int y = 0; y < canvas.h; ++y) {
+    for (int x = 0; x < canvas.w; ++x) {
+      const float dx = (x - cx) / cx, dy = (y - cy) / cy;
+      Blend(x, y, {0, 0, 0}, strength * (dx * dx + dy * dy) / 2);
+    }
+  }
+}
+
+static Uint32 randomState = 1;
+
+void Seed(Uint32 seed) { randomState = seed ? seed : 1; }
+
+float Random(float lo, float hi) {
+  // xorshift32: enough for scattering stars and grain, and the same on every machine.
+  randomState ^= randomState << 13;
+  randomState ^= randomState >> 17;
+  randomState ^= randomState << 5;
+  return lo + (hi - lo) * (randomState & 0xFFFFFF) / float(0x1000000);
+}
+
+void Grain(float amount) {
+  for (int i = 0; i < canvas.w * canvas.h * 3; i += 3) {
+    const float n = Random(-amount, amount);
+    for (int k = 0; k < 3; ++k) canvas.px[i + k] = Channel(canvas.px[i + k] + n);
+  }
+}
+
+// Fonts opened so far, by face and pixel size; SDL_ttf's points are pixels at its 72 dpi.
+constexpr int kFontPool = 32;
+struct OpenFont {
+  Face face;
+  int px;
+  TTF_Font* font;
+};
+static OpenFont fonts[kFontPool];
+static int openFonts = 0;
+
+static const char* const kFaceFiles[] = {
+    "DejaVuSans.ttf",       "DejaVuSans-Bold.ttf",       "DejaVuSans-Oblique.ttf",
+    "DejaVuSerif.ttf",      "DejaVuSerif-BoldItalic.ttf", "DejaVuSansCondensed-Bold.ttf"};
+
+static TTF_Font* FontOf(Face face, int px) {
+  for (int i = 0; i < openFonts; ++i)
+    if (fonts[i].face == face && fonts[i].px == px) return fonts[i].font;
+  if (openFonts == kFontPool) return nullptr;
+  char path[512];
+  snprintf(path, sizeof path, "%s/%s", fontDir, kFaceFiles[face]);
+  TTF_Font* font = TTF_OpenFont(path, px);
+  if (!font) {
+    fprintf(stderr, "Couldn't open %s: %s\n", path, TTF_GetError());
+    return nullptr;
+  }
+  fonts[openFonts++] = {face, px, font};
+  return font;
+}
+
+void CloseFonts() {
+  for (int i = 0; i < openFonts; ++i) TTF_CloseFont(fonts[i].font);
+  openFonts = 0;
+}
+
+int TextWidth(Face face, int px, const char* utf8) {
+  TTF_Font* font = FontOf(face, px);
+  int w = 0, h = 0;
+  if (font) TTF_SizeUTF8(font, utf8, &w, &h);
+  return w;
+}
+
+void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
+          float op) {
+  TTF_Font* font = FontOf(face, px);
+  if (!font) return;
+  const SDL_Color white = {255, 255, 255, 0};
+  SDL_Surface* line = TTF_RenderUTF8_Blended(font, utf8, white);
+  if (!line) return;
+  SDL_LockSurface(line);
+  for (int ly = 0; ly < line->h; ++ly) {
+    const Colour c = Mix(top, bottom, line->h > 1 ? ly / float(line->h - 1) : 0);
+    const Uint32* row =
+        reinterpret_cast<const Uint32*>(static_cast<Uint8*>(line->pixels) + ly * line->pitch);
+    for (int lx = 0; lx < line->w; ++lx) {
+      Uint8 r, g, b, a;
+      SDL_GetRGBA(row[lx], line->format, &r, &g, &b, &a);
+      if (a) Blend(static_cast<int>(x) + lx, static_cast<int>(y) + ly, c, op * a / 255.0f);
+    }
+  }
+  SDL_UnlockSurface(line);
+  SDL_FreeSurface(line);
+}
+
+void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top,
+                 Colour bottom, float op) {
+  Text(face, px, utf8, cx - TextWidth(face, px, utf8) / 2.0f, y, top, bottom, op);
+}
+
+bool WritePng(const char* path) {
+  png_image image;
+  memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = canvas.w;
+  image.height = canvas.h;
+  image.format = PNG_FORMAT_RGB;
+  if (!png_image_write_to_file(&image, path, 0, canvas.px, canvas.w * 3, nullptr)) {
+    fprintf(stderr, "Couldn't write %s: %s\n", path, image.message);
+    return false;
+  }
+  return true;
+}
+
+bool WriteJpeg(const char* path, int quality) {
+  FILE* out = fopen(path, "wb");
+  if (!out) {
+    perror(path);
+    return false;
+  }
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, out);
+  info.image_width = canvas.w;
+  info.image_height = canvas.h;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = canvas.px + info.next_scanline * canvas.w * 3;
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  return fclose(out) == 0;
+}
