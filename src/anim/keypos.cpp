@@ -52,7 +52,7 @@ void PopisNabeh(int first, int start, int x, int y, int hold) {
 
 // Truncates toward zero. Fraction and product stay in 80-bit extended precision (long double
 // on x86-64); positions depend on it: 5/7 * 21 comes out just below 15, so 14.
-static int Part(long double fraction, int difference) {
+static int Portion(long double fraction, int difference) {
   return static_cast<int>(fraction * static_cast<long double>(difference));
 }
 
@@ -73,8 +73,8 @@ void KeyPos(int frame, CWP* path, int& x, int& y, unsigned char& alpha) {
   }
   const long double fraction = static_cast<long double>(frame - before->time) /
                                static_cast<long double>(key->time - before->time);
-  x = before->x + Part(fraction, key->x - before->x);
-  y = before->y + Part(fraction, key->y - before->y);
+  x = before->x + Portion(fraction, key->x - before->x);
+  y = before->y + Portion(fraction, key->y - before->y);
   alpha = static_cast<unsigned char>(before->alpha +
-                                     Part(fraction, int{key->alpha} - int{before->alpha}));
+                                     Portion(fraction, int{key->alpha} - int{before->alpha}));
 }

@@ -12,7 +12,9 @@ void SetTransparency(SDL_Surface* picture, int transparency) {
 
 CIB::CIB() : trail(false), alpha(0), surface(nullptr), path(nullptr) {}
 
-CIB::~CIB() { Dispose(); }
+CIB::~CIB() {
+  Dispose();
+}
 
 void CIB::Activate(CWP* path, int copies, bool trail) {
   active = true;
@@ -21,10 +23,14 @@ void CIB::Activate(CWP* path, int copies, bool trail) {
   this->trail = trail;
 }
 
-void CIB::Deactivate() { active = false; }
+void CIB::Deactivate() {
+  active = false;
+}
 
 // Never frees: the picture belongs to whoever stored it.
-void CIB::Dispose() { surface = nullptr; }
+void CIB::Dispose() {
+  surface = nullptr;
+}
 
 constexpr int kCopyLag = 3;         // frames between consecutive copies, and before the newest
 constexpr int kTrailSpread = 240;   // transparency shared out among the trail copies
@@ -43,8 +49,8 @@ void CIB::Draw(int frame) {
     KeyPos(frame - kCopyLag * age, path, x, y, keyAlpha);
     const int t = trail ? std::min(keyAlpha + age * step, kTrailMaximum) : alpha;
     SetTransparency(surface, t);
-    SDL_Rect at = {static_cast<Sint16>(x), static_cast<Sint16>(y),
-                   static_cast<Uint16>(surface->w), static_cast<Uint16>(surface->h)};
+    SDL_Rect at = {static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(surface->w),
+                   static_cast<Uint16>(surface->h)};
     SDL_UpperBlit(surface, nullptr, display, &at);
   }
 }
