@@ -1,1 +1,200 @@
+// Asset loading: file names, the photo series, the messages and the fonts.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "anim/anim.h"
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "testing.h"
+#include "text/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(FileNames, DirectoryBaseAndExtension) {
+  char out[kFileNameSize];
+  FileNameConversion("gfx/", "load", "png", out);
+  EXPECT_STREQ(out, "gfx/load.png");
+  FileNameConversion("sfx/", "belong", "mod", out);
+  EXPECT_STREQ(out, "sfx/belong.mod");
+  FileNameConversion("gfx/", "arial", "", out);
+  EXPECT_STREQ(out, "gfx/arial") << "no dot without an extension";
+}
+
+TEST(FileNames, ALongNameIsCutToTheBuffer) {
+  char out[kFileNameSize + 16];
+  memset(out, 'z', sizeof out);
+  const std::string base(400, 'b');
+  FileNameConversion("gfx/", base.c_str(), "jpg", out);
+  EXPECT_EQ(strlen(out), static_cast<size_t>(kFileNameSize - 1));
+  EXPECT_EQ(out[kFileNameSize], 'z') << "nothing written past the buffer";
+}
+
+// Each test loads from a fresh folder of its own, made from the demo show's files.
+class Loading : public testing::Test {
+ protected:
+  fs::path dir, home;
+
+  void SetUp() override {
+    OpenTestDisplay(16);
+    if (!TTF_WasInit()) TTF_Init();
+    ResetAssets();
+    ResetAnim();
+    ResetDriver();
+    screen = SDL_GetVideoSurface();
+    home = fs::current_path();
+    dir = fs::temp_directory_path() /
+          ("tolvane-assets-" + std::to_string(getpid()) + "-" +
+           testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir / "gfx");
+    for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
+      Copy(name, name);
+    fs::current_path(dir);
+  }
+  void TearDown() override {
+    ResetAssets();
+    fs::current_path(home);
+    fs::remove_all(dir);
+  }
+
+  void Copy(const std::string& demoName, const std::string& as) {
+    fs::copy_file(DemoFile("gfx/" + demoName), dir / "gfx" / as,
+                  fs::copy_options::overwrite_existing);
+  }
+  void Photos(int from, int to) {
+    char name[32];
+    for (int k = from; k <= to; k++) {
+      snprintf(name, sizeof name, "foto%02d.jpg", k);
+      Copy("foto" + std::string(name + 4, 2) + ".jpg", name);
+    }
+  }
+  std::string LoadAll() {
+    testing::internal::CaptureStderr();
+    LoadGFX();
+    return testing::internal::GetCapturedStderr();
+  }
+};
+
+std::string Loaded(const std::string& name) { return name + " loaded\n"; }
+std::string Failed(const std::string& name) { return "Couldn't load " + name + ": "; }
+
+TEST_F(Loading, NineteenPhotosInOrderThenOneFailureLine) {
+  Photos(1, 19);
+  const std::string err = LoadAll();
+  std::string expected;
+  for (const char* p : {"load.png", "ohen.png", "back.png", "si.png", "end.png"})
+    expected += Loaded(std::string("gfx/") + p);
+  char name[32];
+  for (int k = 1; k <= 19; k++) {
+    snprintf(name, sizeof name, "gfx/foto%02d.jpg", k);
+    expected += Loaded(name);
+  }
+  ASSERT_EQ(err.substr(0, expected.size()), expected);
+  const std::string rest = err.substr(expected.size());
+  EXPECT_EQ(rest.rfind(Failed("gfx/foto20.jpg"), 0), 0u) << rest;
+  EXPECT_EQ(std::count(rest.begin(), rest.end(), '\n'), 1);
+  EXPECT_EQ(fotos, 18);
+  EXPECT_EQ(ENDTIME, 41800);
+  EXPECT_NE(foto[18], nullptr);
+  EXPECT_EQ(foto[19], nullptr);
+  EXPECT_EQ(foto[0]->format->BitsPerPixel, 16) << "converted to the display's format";
+}
+
+TEST_F(Loading, NoPhotoAtAll) {
+  const std::string err = LoadAll();
+  EXPECT_NE(err.find(Failed("gfx/foto01.jpg")), std::string::npos);
+  EXPECT_EQ(fotos, -1);
+  EXPECT_EQ(ENDTIME, 3800);
+  for (SDL_Surface* p : foto) EXPECT_EQ(p, nullptr);
+}
+
+TEST_F(Loading, FiftyPhotosAndNeverAFiftyFirst) {
+  for (int k = 1; k <= 51; k++) {
+    char name[32];
+    snprintf(name, sizeof name, "foto%02d.jpg", k);
+    Copy("foto01.jpg", name);
+  }
+  const std::string err = LoadAll();
+  EXPECT_EQ(err.find("Couldn't"), std::string::npos);
+  EXPECT_EQ(err.find("foto51"), std::string::npos);
+  EXPECT_EQ(fotos, 49);
+  EXPECT_EQ(ENDTIME, 103800);
+}
+
+TEST_F(Loading, TheSeriesEndsAtAGapACorruptFileOrAOneDigitName) {
+  Photos(1, 5);
+  Photos(7, 7);
+  std::string err = LoadAll();
+  EXPECT_EQ(fotos, 4);
+  EXPECT_NE(err.find(Failed("gfx/foto06.jpg")), std::string::npos);
+  EXPECT_EQ(err.find("foto07"), std::string::npos) << "never opened";
+
+  ResetAssets();
+  std::ofstream(dir / "gfx" / "foto06.jpg") << "not a picture\n";
+  err = LoadAll();
+  EXPECT_EQ(fotos, 4);
+  EXPECT_NE(err.find(Failed("gfx/foto06.jpg")), std::string::npos);
+
+  ResetAssets();
+  fs::remove_all(dir / "gfx" / "foto01.jpg");
+  Copy("foto01.jpg", "foto1.jpg");
+  LoadAll();
+  EXPECT_EQ(fotos, -1) << "names always carry two digits";
+}
+
+TEST_F(Loading, AMissingFixedPictureLeavesTheRestLoading) {
+  Photos(1, 2);
+  fs::remove(dir / "gfx" / "back.png");
+  std::ofstream(dir / "gfx" / "si.png") << "";
+  const std::string err = LoadAll();
+  EXPECT_NE(err.find(Failed("gfx/back.png")), std::string::npos);
+  EXPECT_NE(err.find(Failed("gfx/si.png")), std::string::npos);
+  EXPECT_EQ(back, nullptr);
+  EXPECT_EQ(si, nullptr);
+  EXPECT_NE(load, nullptr);
+  EXPECT_NE(ohen, nullptr);
+  EXPECT_NE(end, nullptr);
+  EXPECT_EQ(fotos, 1);
+  // Exactly one line per picture tried: 5 fixed pictures, 2 photos, the end of the series.
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 8);
+}
+
+TEST_F(Loading, TheLoadingScreenStandsWhileTheRestLoads) {
+  Photos(1, 1);
+  LoadAll();
+  SDL_Surface* display = SDL_GetVideoSurface();
+  // The loading picture centred, the badge in the bottom-right corner, black elsewhere.
+  const int x = (640 - ohen->w) / 2, y = (480 - ohen->h) / 2;
+  EXPECT_EQ(PixelAt(display, 0, 0), 0u);
+  EXPECT_EQ(PixelAt(display, x + ohen->w / 2, y + ohen->h / 2),
+            PixelAt(ohen, ohen->w / 2, ohen->h / 2));
+  EXPECT_EQ(PixelAt(display, 639, 479), PixelAt(load, load->w - 1, load->h - 1));
+  EXPECT_EQ(PixelAt(display, 640 - load->w, 480 - load->h), PixelAt(load, 0, 0));
+}
+
+TEST_F(Loading, FontsOpenSilentlyOrEndTheProcess) {
+  testing::internal::CaptureStderr();
+  LoadFonts();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_NE(text_font, nullptr);
+  EXPECT_NE(names_font, nullptr);
+  EXPECT_NE(text_font, names_font);
+  EXPECT_EQ(TTF_FontHeight(text_font) > TTF_FontHeight(names_font), true);
+  ReleaseFonts();
+
+  fs::remove(dir / "gfx" / "arial.ttf");
+  EXPECT_EXIT(LoadFonts(), testing::ExitedWithCode(2),
+              "^Couldn't load 12 pt font from gfx/arial.ttf: ");
+  std::ofstream(dir / "gfx" / "arial.ttf") << "not a font";
+  EXPECT_EXIT(LoadFonts(), testing::ExitedWithCode(2),
+              "^Couldn't load 12 pt font from gfx/arial.ttf: ");
+}
+
+}  // namespace

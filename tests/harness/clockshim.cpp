@@ -132,6 +132,8 @@ extern "C" int SDL_PollEvent(SDL_Event* event) {
 extern "C" int SDL_Flip(SDL_Surface* surface) {
   SetUp();
   static auto real = reinterpret_cast<int (*)(SDL_Surface*)>(dlsym(RTLD_NEXT, "SDL_Flip"));
+  // SDL flips by itself when it opens a double-buffered display; only the program's count.
+  if (!CalledByProgram(__builtin_return_address(0))) return real(surface);
   if (shimLog) fprintf(shimLog, "%d %u\n", *programFrame, now);
   while (nextCapture < captures.size() && captures[nextCapture] <= *programFrame) {
     if (captures[nextCapture] == *programFrame) {
