@@ -368,3 +368,148 @@ TEST_F(Clock, TheLastStepEndsTheLoopAfterOneMoreDrawingPass) {
 }
 
 }  // namespace
+
+namespace {
+
+// The logo and the object layer.
+
+TEST_F(Show, TheLogoDropsInStandsCentredAndFallsAway) {
+  Load(1);
+  si = Solid(200, 100, 250, 250, 0);
+  const Uint32 yellow = Rgb(250, 250, 0);
+  auto LogoTopAt = [&](int f) {
+    RunTo(f);
+    Render(f);
+    for (int y = 0; y < 480; y++)
+      if (Pixel(220, y) == yellow) return y;
+    return -1;
+  };
+  // Drawn 3 frames late: the path's 380 is on screen at 383.
+  EXPECT_EQ(LogoTopAt(383), -1) << "waiting a screen height above, at -290";
+  EXPECT_EQ(LogoTopAt(403), 150) << "40 px above its place at path frame 400";
+  EXPECT_EQ(LogoTopAt(413), 210) << "overshoots 20 px below";
+  EXPECT_EQ(LogoTopAt(418), 190);
+  EXPECT_EQ(Pixel(219, 190), 0u);
+  EXPECT_EQ(Pixel(419, 289), yellow);
+  EXPECT_EQ(Pixel(420, 289), 0u);
+  EXPECT_EQ(Pixel(419, 290), 0u);
+  EXPECT_EQ(LogoTopAt(1188), 190);
+  EXPECT_EQ(LogoTopAt(1203), 430) << "half way down at path frame 1200";
+  EXPECT_EQ(LogoTopAt(1218), -1) << "a screen height below, at 670";
+  EXPECT_TRUE(tt[kLogoObject].active) << "it stays active, out of sight";
+  // Never drawn over the end picture.
+  tt[kLogoObject].path = nullptr;  // would stand at (0, 0)
+  RunTo(ENDTIME - 2500);
+  Render(ENDTIME - 2500);
+  EXPECT_EQ(Pixel(0, 0), Rgb(200, 0, 0));
+}
+
+TEST_F(Show, AnOddLogoWidthIsCentredByTruncation) {
+  Load(0);
+  si = Solid(201, 101, 250, 250, 0);
+  RunTo(1);
+  EXPECT_EQ(pt[kLogoKeys + 3].x, 219);
+  EXPECT_EQ(pt[kLogoKeys + 3].y, 189);
+}
+
+TEST_F(Show, AMissingLogoDrawsNothing) {
+  Load(0);
+  RunTo(418);
+  Render(418);
+  EXPECT_TRUE(tt[kLogoObject].active);
+  EXPECT_EQ(Pixel(320, 240), 0u);
+}
+
+TEST_F(Show, FrameZeroDrawsNoObject) {
+  Load(1);
+  si = Solid(640, 480, 250, 250, 0);
+  Compute(0);
+  Render(0);
+  EXPECT_EQ(Pixel(320, 240), 0u);
+}
+
+// Slot captions.
+
+class Captions : public Show {
+ protected:
+  void SetUp() override {
+    Show::SetUp();
+    if (!TTF_WasInit()) TTF_Init();
+    text_font = OpenFontAt96Dpi(DemoFile("gfx/arial.ttf").c_str(), 12);
+    names_font = OpenFontAt96Dpi(DemoFile("gfx/arial.ttf").c_str(), 10);
+    LoadTXT2();
+  }
+  // Whether any pixel of the band colour shows in the rectangle.
+  bool BandIn(int x0, int y0, int x1, int y1) {
+    const Uint32 band = Rgb(alias.r, alias.g, alias.b);
+    for (int y = y0; y < y1; y++)
+      for (int x = x0; x < x1; x++)
+        if (Pixel(x, y) == band) return true;
+    return false;
+  }
+};
+
+TEST_F(Captions, TheBoxStandsUntilOffset780AndTheNamesLineEntersWithThePhoto) {
+  Load(2);
+  RunTo(1300);
+  Render(1300);
+  EXPECT_TRUE(BandIn(115, 100, 515, 400)) << "description box over the photo area";
+  EXPECT_FALSE(BandIn(0, 405, 640, 480)) << "names line waits beyond the right edge";
+  RunTo(1300 + 779);
+  Render(frame);
+  EXPECT_TRUE(BandIn(115, 100, 515, 400));
+  // Several steps crossing 780 before one pass: the box is gone all the same.
+  RunTo(1300 + 785);
+  Render(frame);
+  EXPECT_FALSE(tt[kBoxObject].active);
+  EXPECT_EQ(doflash, 0);
+  EXPECT_FALSE(BandIn(0, 0, 640, 480));
+  RunTo(1300 + 838);
+  Render(frame);
+  EXPECT_EQ(Pixel(300, 200), PhotoColour(0));
+  EXPECT_EQ(Pixel(145, 412), Rgb(alias.r, alias.g, alias.b)) << "settled at (145, 412)";
+  EXPECT_NE(Pixel(144, 412), Rgb(alias.r, alias.g, alias.b));
+  // The next slot: the box comes back and the names line jumps beyond the right edge.
+  RunTo(3300);
+  Render(3300);
+  EXPECT_TRUE(tt[kBoxObject].active);
+  EXPECT_TRUE(BandIn(115, 100, 515, 400));
+  EXPECT_FALSE(BandIn(0, 405, 640, 480));
+}
+
+TEST_F(Captions, StepsCrossingTheHideAndThePhotoTogether) {
+  Load(1);
+  RunTo(1300 + 770);
+  Render(frame);
+  RunTo(1300 + 805);
+  Render(frame);
+  EXPECT_FALSE(tt[kBoxObject].active);
+  EXPECT_EQ(Pixel(300, 200), PhotoColour(0));
+}
+
+TEST_F(Captions, SlotsBeyondTheTableRepeatItsLastRecord) {
+  Load(25);
+  auto NamesLineOfSlot = [&](int slot) {
+    RunTo(1300 + 2000 * slot);
+    SDL_Surface* s = tt[kNamesObject].surface;
+    return std::make_pair(s->w, s->h);
+  };
+  SDL_Surface* last = MyRenderText(names_font, texty[18][kCaptionNames], names, alias, false, 0, 0);
+  SDL_Surface* first = MyRenderText(names_font, texty[0][kCaptionNames], names, alias, false, 0, 0);
+  EXPECT_EQ(NamesLineOfSlot(0), std::make_pair(first->w, first->h));
+  for (int slot : {18, 19, 24}) EXPECT_EQ(NamesLineOfSlot(slot), std::make_pair(last->w, last->h));
+  SDL_FreeSurface(last);
+  SDL_FreeSurface(first);
+}
+
+TEST_F(Captions, AnEmptyCaptionTableShowsTheSlotsWithoutCaptions) {
+  Load(1);
+  ResetText();
+  RunTo(1300);
+  Render(1300);
+  EXPECT_FALSE(tt[kNamesObject].active);
+  EXPECT_FALSE(tt[kBoxObject].active);
+  EXPECT_FALSE(BandIn(0, 0, 640, 480));
+}
+
+}  // namespace
