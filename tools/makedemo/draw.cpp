@@ -24,7 +24,9 @@ void NewCanvas(int w, int h, Colour c) {
   }
 }
 
-static Uint8 Channel(float v) { return v < 0 ? 0 : v > 255 ? 255 : static_cast<Uint8>(v + 0.5f); }
+static Uint8 Channel(float v) {
+  return v < 0 ? 0 : v > 255 ? 255 : static_cast<Uint8>(v + 0.5f);
+}
 
 Colour Mix(Colour a, Colour b, float t) {
   return {Channel(a.r + (b.r - a.r) * t), Channel(a.g + (b.g - a.g) * t),
@@ -99,7 +101,9 @@ void Ellipse(float cx, float cy, float rx, float ry, Colour c, float op) {
   });
 }
 
-void Circle(float cx, float cy, float r, Colour c, float op) { Ellipse(cx, cy, r, r, c, op); }
+void Circle(float cx, float cy, float r, Colour c, float op) {
+  Ellipse(cx, cy, r, r, c, op);
+}
 
 void Polygon(const float* xy, int points, Colour c, float op) {
   float x0 = xy[0], x1 = xy[0], y0 = xy[1], y1 = xy[1];
@@ -122,8 +126,8 @@ void Polygon(const float* xy, int points, Colour c, float op) {
 void Line(float x0, float y0, float x1, float y1, float width, Colour c, float op) {
   const float r = width / 2, dx = x1 - x0, dy = y1 - y0;
   const float length2 = dx * dx + dy * dy > 0 ? dx * dx + dy * dy : 1;
-  Cover(std::fmin(x0, x1) - r, std::fmin(y0, y1) - r, std::fmax(x0, x1) + r,
-        std::fmax(y0, y1) + r, c, op, [&](float x, float y) {
+  Cover(std::fmin(x0, x1) - r, std::fmin(y0, y1) - r, std::fmax(x0, x1) + r, std::fmax(y0, y1) + r,
+        c, op, [&](float x, float y) {
           float t = ((x - x0) * dx + (y - y0) * dy) / length2;
           t = t < 0 ? 0 : t > 1 ? 1 : t;
           const float ex = x0 + t * dx - x, ey = y0 + t * dy - y;
@@ -143,7 +147,9 @@ void Vignette(float strength) {
 
 static Uint32 randomState = 1;
 
-void Seed(Uint32 seed) { randomState = seed ? seed : 1; }
+void Seed(Uint32 seed) {
+  randomState = seed ? seed : 1;
+}
 
 float Random(float lo, float hi) {
   // xorshift32: enough for scattering stars and grain, and the same on every machine.
@@ -171,8 +177,8 @@ static OpenFont fonts[kFontPool];
 static int openFonts = 0;
 
 static const char* const kFaceFiles[] = {
-    "DejaVuSans.ttf",       "DejaVuSans-Bold.ttf",       "DejaVuSans-Oblique.ttf",
-    "DejaVuSerif.ttf",      "DejaVuSerif-BoldItalic.ttf", "DejaVuSansCondensed-Bold.ttf"};
+    "DejaVuSans.ttf",  "DejaVuSans-Bold.ttf",        "DejaVuSans-Oblique.ttf",
+    "DejaVuSerif.ttf", "DejaVuSerif-BoldItalic.ttf", "DejaVuSansCondensed-Bold.ttf"};
 
 static TTF_Font* FontOf(Face face, int px) {
   for (int i = 0; i < openFonts; ++i)
@@ -223,8 +229,8 @@ void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Col
   SDL_FreeSurface(line);
 }
 
-void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top,
-                 Colour bottom, float op) {
+void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
+                 float op) {
   Text(face, px, utf8, cx - TextWidth(face, px, utf8) / 2.0f, y, top, bottom, op);
 }
 

@@ -54,8 +54,8 @@ int TextWidth(Face face, int px, const char* utf8);
 // One line of text whose box has its top-left at (x, y); colour runs from top to bottom.
 void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
           float op = 1);
-void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top,
-                 Colour bottom, float op = 1);
+void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
+                 float op = 1);
 void CloseFonts();
 
 bool WritePng(const char* path);
