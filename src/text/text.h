@@ -9,7 +9,8 @@
 
 // The font layer: where SDL_ttf 2.0 differs from what the captions need.
 
-// Opens `file` at `points` on a 96 dpi screen (SDL_ttf assumes 72 dpi), or null.
+// Opens `file` at `points` on a 96 dpi screen (SDL_ttf assumes 72 dpi), or null; a font
+// without a Unicode character map or without outlines does not open.
 TTF_Font* OpenFontAt96Dpi(const char* file, int points);
 // Renders one line of Latin-1 text as an opaque band of `bg` exactly as large as the box of
 // its glyphs (pen start on the baseline included), or null when SDL_ttf gives nothing.
