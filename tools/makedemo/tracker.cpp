@@ -109,7 +109,8 @@ static void Pluck(Sample& s) {
       last = 0.5f * last + 0.5f * Random(-1, 1);
       wave[i] = last;
     } else {
-      wave[i] = 0.4985f * (wave[i - kDelay] + wave[i - kDelay - 1]);
+      const float older = i > kDelay ? wave[i - kDelay - 1] : 0;  // silence before the burst
+      wave[i] = 0.4985f * (wave[i - kDelay] + older);
     }
   }
   Store(s, wave, kLength);
