@@ -1,0 +1,520 @@
+// tolvane-render: its pictures against the screens the real program presents under a
+// controlled clock, its music against what SDL_mixer plays, its video's sound and picture
+// timing, the pre-show check, caption files and its options.
+#include <gtest/gtest.h>
+#include <SDL_image.h>
+#include <SDL_mixer.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "render.h"
+#include "testing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Spit(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Outcome {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out, err;
+};
+
+// Runs `exe` in `dir` with its streams in files.
+Outcome Execute(const char* exe, const fs::path& dir, std::vector<std::string> args,
+                const std::map<std::string, std::string>& env = {}) {
+  const fs::path out = dir / ".out.txt", err = dir / ".err.txt";
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    for (auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
+    std::vector<char*> argv = {const_cast<char*>(exe)};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(exe, argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(child, &wstatus, 0);
+  Outcome run;
+  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  run.out = Slurp(out);
+  run.err = Slurp(err);
+  return run;
+}
+
+Outcome Render(const fs::path& dir, std::vector<std::string> args) {
+  return Execute(TOLVANE_RENDER, dir, std::move(args));
+}
+
+// Pixels of `a` and `b` that differ once both are in the display's format, which keeps
+// every value of a display of that depth exactly.
+int Differences(SDL_Surface* a, SDL_Surface* b, std::string& where) {
+  SDL_Surface* display = SDL_GetVideoSurface();
+  SDL_Surface* x = SDL_ConvertSurface(a, display->format, 0);
+  SDL_Surface* y = SDL_ConvertSurface(b, display->format, 0);
+  int differ = 0;
+  for (int py = 0; py < 480; py++)
+    for (int px = 0; px < 640; px++)
+      if (PixelAt(x, px, py) != PixelAt(y, px, py) && differ++ == 0)
+        where = "first at (" + std::to_string(px) + ", " + std::to_string(py) + ")";
+  SDL_FreeSurface(x);
+  SDL_FreeSurface(y);
+  return differ;
+}
+
+// A show folder of the demo's files with `photos` photos.
+class RenderTest : public testing::Test {
+ protected:
+  fs::path dir;
+
+  void SetUp() override {
+    OpenTestDisplay(16);
+    dir =
+        fs::temp_directory_path() / ("tolvane-render-" + std::to_string(getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir / "gfx");
+    fs::create_directories(dir / "sfx");
+    for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
+      fs::copy_file(DemoFile(std::string("gfx/") + name), dir / "gfx" / name);
+    fs::copy_file(DemoFile("sfx/belong.mod"), dir / "sfx" / "belong.mod");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  static std::string PhotoName(int k) {
+    char name[32];
+    snprintf(name, sizeof name, "foto%02d.jpg", k);
+    return name;
+  }
+  void Photos(int count) {
+    for (int k = 1; k <= count; k++)
+      fs::copy_file(DemoFile("gfx/" + PhotoName(k)), dir / "gfx" / PhotoName(k));
+  }
+
+  // Plays the real show under the controlled clock, saving the screens of `frames`.
+  Outcome PlayShow(const std::vector<int>& frames, std::vector<std::string> args = {}) {
+    std::string list;
+    for (int f : frames) list += (list.empty() ? "" : ",") + std::to_string(f);
+    fs::create_directories(dir / "shots");
+    // In the sanitizer build: libmikmod keeps no frame pointers, so only the slow unwinder
+    // sees Mix_LoadMUS under the module the show keeps to its end (a suppressed leak).
+    const char* leakOptions = getenv("LSAN_OPTIONS");
+    return Execute(
+        TOLVANE_EXE, dir, std::move(args),
+        {{"LSAN_OPTIONS", std::string(leakOptions ? leakOptions : "") + ":fast_unwind_on_malloc=0"},
+         {"SDL_VIDEODRIVER", "dummy"},
+         {"SDL_AUDIODRIVER", "dummy"},
+         {"TOLVANE_CAPTURE", list},
+         {"TOLVANE_CAPTURE_DIR", (dir / "shots").string()},
+         {"LD_PRELOAD", TOLVANE_CLOCKSHIM}});
+  }
+
+  // Each captured screen against the renderer's picture of the same frame.
+  void ExpectSameFrames(const std::vector<int>& frames, std::vector<std::string> extra = {}) {
+    for (int f : frames) {
+      SCOPED_TRACE("frame " + std::to_string(f));
+      const std::string png = (dir / ("render-" + std::to_string(f) + ".png")).string();
+      std::vector<std::string> args = {"--frame", std::to_string(f), "-o", png};
+      args.insert(args.end(), extra.begin(), extra.end());
+      const Outcome run = Render(dir, args);
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(run.err, "") << "nothing to say when all is well, and no progress off a terminal";
+      SDL_Surface* shot =
+          SDL_LoadBMP((dir / "shots" / ("frame-" + std::to_string(f) + ".bmp")).c_str());
+      SDL_Surface* picture = IMG_Load(png.c_str());
+      ASSERT_NE(shot, nullptr);
+      ASSERT_NE(picture, nullptr);
+      std::string where;
+      EXPECT_EQ(Differences(shot, picture, where), 0) << where;
+      SDL_FreeSurface(shot);
+      SDL_FreeSurface(picture);
+    }
+  }
+};
+
+// Phases of a two-photo show (ENDTIME 7800): loading screen; logo dropping, standing and
+// falling away; slot start; description box; background alone after the hide; names line
+// entering over the photo; photo and names line settled; the second slot's box, which the
+// first slot's hide must not take away; end picture; fade start, fade and the last step.
+// The clock draws one step per pass near each captured frame, so the pass for 7800 comes
+// before the snapshot step, as in the renderer, and the fade is the black frame fading over
+// black.
+TEST_F(RenderTest, FramesAreTheShowsPixelsInEveryPhase) {
+  Photos(2);
+  const std::vector<int> frames = {0,    500,  1000, 1250, 1300, 1700, 2085, 2110,
+                                   2300, 3299, 3700, 5400, 7800, 7900, 8201};
+  const Outcome show = PlayShow(frames);
+  ASSERT_EQ(show.status, 0) << show.err;
+  ExpectSameFrames(frames);
+
+  // A sequence is the same pictures, named by frame.
+  const Outcome run =
+      Render(dir, {"--out", "seq", "--from", "1000", "--to", "13s", "--every", "100"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir / "seq"))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"frame-001000.png", "frame-001100.png",
+                                             "frame-001200.png", "frame-001300.png"}));
+  SDL_Surface* a = IMG_Load((dir / "seq" / "frame-001300.png").c_str());
+  SDL_Surface* b = SDL_LoadBMP((dir / "shots" / "frame-1300.bmp").c_str());
+  std::string where;
+  EXPECT_EQ(Differences(a, b, where), 0) << where;
+  SDL_FreeSurface(a);
+  SDL_FreeSurface(b);
+}
+
+TEST_F(RenderTest, FramesAreTheShowsPixelsOnA32BitDisplayWithoutPhotos) {
+  OpenTestDisplay(32);
+  const std::vector<int> frames = {0, 1000, 2000, 3799, 3800, 4000};
+  const Outcome show = PlayShow(frames, {"-bpp", "32"});
+  ASSERT_EQ(show.status, 0) << show.err;
+  ExpectSameFrames(frames, {"--bpp", "32"});
+  OpenTestDisplay(16);
+}
+
+// The music as SDL_mixer plays it (to a file, through SDL's disk audio driver) against the
+// offline rendering, over 130 mixer buffers: past the demo module's end at 65 s, where the
+// mixer starts it again at its next buffer.
+TEST(RenderMusic, IsWhatTheMixerPlays) {
+  constexpr long kBuffer = 32768, kBuffers = 130;
+  const fs::path file = fs::temp_directory_path() / ("tolvane-disk-" + std::to_string(getpid()));
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    // As the show opens the mixer and starts the music, without the fade.
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 ||
+        Mix_OpenAudio(kMixerRate, AUDIO_S16LSB, 2, kBuffer) < 0)
+      _exit(2);
+    Mix_Music* music = Mix_LoadMUS(DemoFile("sfx/belong.mod").c_str());
+    if (!music || Mix_PlayMusic(music, 100) < 0) _exit(3);
+    // Silent buffers went out while the module loaded: wait for enough after them.
+    struct stat s = {};
+    stat(file.c_str(), &s);
+    const off_t enough = s.st_size + (kBuffers + 2) * kBuffer * 4;
+    for (int wait = 0; wait < 2000; wait++) {
+      if (stat(file.c_str(), &s) == 0 && s.st_size > enough) break;
+      SDL_Delay(5);
+    }
+    Mix_CloseAudio();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::string mixed = Slurp(file);
+  fs::remove(file);
+  // The mixer may run a silent buffer or two before the music starts; the module's first
+  // buffer is not silent.
+  while (mixed.size() >= kBuffer * 4 &&
+         mixed.find_first_not_of('\0', 0) >= static_cast<size_t>(kBuffer * 4))
+    mixed.erase(0, kBuffer * 4);
+  ASSERT_GE(mixed.size(), static_cast<size_t>(kBuffers * kBuffer * 4));
+
+  char why[256];
+  ASSERT_TRUE(OpenMusic(DemoFile("sfx/belong.mod").c_str(), true, why, sizeof why)) << why;
+  std::vector<Sint16> rendered(kBuffers * kBuffer * 2);
+  // In uneven pieces: the mixer's buffers, not the caller's, decide when the module restarts.
+  for (long done = 0; done < kBuffers * kBuffer;) {
+    const long n = std::min(12345L, kBuffers * kBuffer - done);
+    PlayMusic(rendered.data() + 2 * done, n);
+    done += n;
+  }
+  CloseMusic();
+  for (long b = 0; b < kBuffers; b++)
+    ASSERT_EQ(
+        memcmp(mixed.data() + b * kBuffer * 4, rendered.data() + b * kBuffer * 2, kBuffer * 4), 0)
+        << "mixer buffer " << b;
+}
+
+std::vector<Sint16> SoundTrack(long first, long samples, long fadeOut) {
+  FILE* file = tmpfile();
+  bool loaded = false;
+  char why[256] = "";
+  EXPECT_TRUE(WriteSoundTrack(DemoFile("sfx/belong.mod").c_str(), first, samples, fadeOut, file,
+                              loaded, why, sizeof why));
+  EXPECT_TRUE(loaded) << why;
+  std::vector<Sint16> track(2 * samples + 1, 12345);  // one sentinel past the end
+  rewind(file);
+  EXPECT_EQ(fread(track.data(), 4, samples, file), static_cast<size_t>(samples));
+  EXPECT_EQ(fgetc(file), EOF) << "exactly the samples asked for";
+  fclose(file);
+  return track;
+}
+
+// Fades of 1000 ms: in from sample 0, out from the fade start, then silence; a track that
+// starts later is the same track from there.
+TEST(RenderMusic, SoundTrackFadesInAtFrameZeroAndOutAtTheFadeStart) {
+  constexpr long kSecond = kMixerRate;
+  const long fadeOut = 2 * kSecond + kSecond / 4, samples = 4 * kSecond;
+  char why[256];
+  ASSERT_TRUE(OpenMusic(DemoFile("sfx/belong.mod").c_str(), true, why, sizeof why)) << why;
+  std::vector<Sint16> raw(2 * samples);
+  PlayMusic(raw.data(), samples);
+  CloseMusic();
+
+  const std::vector<Sint16> track = SoundTrack(0, samples, fadeOut);
+  auto gain = [&](long i) {
+    double g = std::min(1.0, static_cast<double>(i) / kSecond);
+    if (i >= fadeOut) g *= std::max(0.0, 1.0 - static_cast<double>(i - fadeOut) / kSecond);
+    return g;
+  };
+  long loud = 0;
+  for (long i = 0; i < samples; i++)
+    for (int c = 0; c < 2; c++) {
+      const double expected = raw[2 * i + c] * gain(i);
+      ASSERT_LE(std::fabs(track[2 * i + c] - expected), 0.5 + 1e-9) << "sample " << i;
+      if (i >= fadeOut + kSecond) {
+        ASSERT_EQ(track[2 * i + c], 0) << "silent after the fade-out";
+      }
+      if (i > kSecond && i < fadeOut && std::abs(track[2 * i + c]) > 1000) loud++;
+    }
+  EXPECT_GT(loud, kSecond / 10) << "the music plays between the fades";
+
+  const long first = kSecond + 123;
+  const std::vector<Sint16> later = SoundTrack(first, samples - first, fadeOut);
+  EXPECT_EQ(memcmp(later.data(), track.data() + 2 * first, 4 * (samples - first)), 0);
+}
+
+bool HaveFfmpeg() {
+  char path[kPathSize];
+  return FindFfmpeg(path, sizeof path);
+}
+
+// Frames of the video's picture, counted by ffprobe.
+int VideoFrames(const fs::path& dir, const std::string& video) {
+  const std::string command =
+      "ffprobe -v error -count_frames -select_streams v:0 "
+      "-show_entries stream=nb_read_frames -of csv=p=0 '" +
+      video + "' > '" + (dir / "probe.txt").string() + "'";
+  if (system(command.c_str()) != 0) return -1;
+  return atoi(Slurp(dir / "probe.txt").c_str());
+}
+
+// Three seconds around the fade start of a show without photos (ENDTIME 3800), at 50
+// frames a second: the end picture for 1 s, then black; the music full for 1 s, fading for
+// 1 s, then silent. Sound and picture stay within a frame (20 ms) of each other, in both
+// containers.
+TEST_F(RenderTest, VideoKeepsSoundAndPictureInStep) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup ffmpeg)";
+  constexpr int kFrames = 146;  // 3700, 3702, ... 3990
+  constexpr double kFrame = 0.02, kLength = kFrames * kFrame;
+  for (const char* name : {"part.mkv", "part.mp4"}) {
+    SCOPED_TRACE(name);
+    const std::string video = (dir / name).string();
+    const Outcome run = Render(dir, {"--video", video, "--from", "3700", "--to", "3990"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(VideoFrames(dir, video), kFrames);
+
+    const std::string decode = "ffmpeg -v error -y -i '" + video +
+                               "' -vn -f s16le -ac 1 -ar 48000 '" + (dir / "sound.raw").string() +
+                               "'";
+    ASSERT_EQ(system(decode.c_str()), 0);
+    const std::string bytes = Slurp(dir / "sound.raw");
+    const Sint16* sound = reinterpret_cast<const Sint16*>(bytes.data());
+    const long count = bytes.size() / 2;
+    constexpr int kRate = 48000;
+    EXPECT_NEAR(count / static_cast<double>(kRate), kLength, kFrame);
+    long last = -1;
+    for (long i = 0; i < count; i++)
+      if (std::abs(sound[i]) > 8) last = i;
+    // The fade-out ends 2 s in: 1 s to the fade start at frame 3800, 1 s of fading.
+    EXPECT_NEAR(last / static_cast<double>(kRate), 2.0, kFrame);
+    double early = 0;
+    for (long i = 0; i < kRate * 9 / 10; i++) early += std::abs(sound[i]);
+    EXPECT_GT(early / (kRate * 9 / 10), 300) << "full music before the fade start";
+  }
+
+  const std::string video = (dir / "part.mp4").string();
+  // The picture: the end picture up to the fade start, 1 s in, black from there on.
+  const std::pair<const char*, int> stills[] = {
+      {"0.5", 3750}, {"0.97", 3798}, {"1.01", 3802}, {"1.5", 3850}};
+  for (const auto& [at, showFrame] : stills) {
+    const std::string still = (dir / (std::string("still-") + at + ".png")).string();
+    const std::string grab = "ffmpeg -v error -ss " + std::string(at) + " -i '" + video +
+                             "' -frames:v 1 -y '" + still + "'";
+    ASSERT_EQ(system(grab.c_str()), 0);
+    const std::string png = (dir / "expected.png").string();
+    ASSERT_EQ(Render(dir, {"--frame", std::to_string(showFrame), "-o", png}).status, 0);
+    SDL_Surface* a = IMG_Load(still.c_str());
+    SDL_Surface* b = IMG_Load(png.c_str());
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    // The video is lossy: a small mean difference per channel.
+    double error = 0;
+    for (int y = 0; y < 480; y += 4)
+      for (int x = 0; x < 640; x += 4) {
+        const SDL_Color p = ColourAt(a, x, y), q = ColourAt(b, x, y);
+        error += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
+      }
+    EXPECT_LT(error / (160 * 120 * 3), 6) << "at " << at << " s";
+    SDL_FreeSurface(a);
+    SDL_FreeSurface(b);
+  }
+}
+
+// A JPEG with an EXIF block saying the camera was turned a quarter (orientation 6).
+std::string WithOrientation(const std::string& jpeg) {
+  const unsigned char exif[] = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,  // APP1, 34 bytes
+                                'I',  'I',  42,   0,    8,   0,   0,   0,          // TIFF, IFD at 8
+                                1,    0,                                           // one entry
+                                0x12, 0x01, 3,    0,    1,   0,   0,   0,   6, 0,
+                                0,    0,               // orientation 6
+                                0,    0,    0,    0};  // no next IFD
+  return jpeg.substr(0, 2) + std::string(reinterpret_cast<const char*>(exif), sizeof exif) +
+         jpeg.substr(2);
+}
+
+TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
+  const Outcome clean = Render(dir, {"-C", DemoFile(""), "--check"});
+  EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
+  EXPECT_NE(clean.out.find("19 photos, gfx/foto01.jpg to gfx/foto19.jpg"), std::string::npos)
+      << clean.out;
+  EXPECT_NE(clean.out.find("No problems"), std::string::npos);
+  EXPECT_NE(clean.out.find("the show lasts 7:02.01"), std::string::npos) << clean.out;
+
+  // Photo 2 too large, photo 3 on its side, photo 4 missing so that 5 is never shown, a
+  // photo named with one digit, a caption file with one caption, one line too wide for its
+  // box and UTF-8 text.
+  Photos(1);
+  SDL_Surface* big = SDL_CreateRGBSurface(0, 600, 400, 24, 0xFF, 0xFF00, 0xFF0000, 0);
+  ASSERT_TRUE(WritePng(big, (dir / "gfx" / "foto02.jpg").c_str()));  // PNG data decodes too
+  SDL_FreeSurface(big);
+  Spit(dir / "gfx" / "foto03.jpg", WithOrientation(Slurp(DemoFile("gfx/foto03.jpg"))));
+  fs::copy_file(DemoFile("gfx/foto05.jpg"), dir / "gfx" / "foto05.jpg");
+  fs::copy_file(DemoFile("gfx/foto06.jpg"), dir / "gfx" / "foto6.jpg");
+  fs::remove(dir / "sfx" / "belong.mod");
+  Spit(dir / "captions.txt",
+       "Ann and Bob\n-\nA line of text that is far too long to fit the box of the description\n"
+       "Caf\xc3\xa9\n#\n");
+
+  const Outcome run = Render(dir, {"--check", "--captions", "captions.txt"});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_EQ(run.err, "");
+  for (const char* expected :
+       {"ok       3 photos, gfx/foto01.jpg to gfx/foto03.jpg: the series ends there (no "
+        "gfx/foto04.jpg)",
+        "PROBLEM  gfx/foto02.jpg is 600x400, larger than the 394x290 photo area: it is cut "
+        "off at the screen's right and bottom edges and reaches under the names line",
+        "PROBLEM  gfx/foto03.jpg carries an EXIF orientation (6, to be turned 90 degrees "
+        "clockwise) that the show does not apply",
+        "PROBLEM  gfx/foto05.jpg is never shown: the photo series ends at photo 3, before "
+        "gfx/foto04.jpg",
+        "PROBLEM  gfx/foto6.jpg is never looked at", "PROBLEM  caption 1, description line 1 is ",
+        "PROBLEM  caption 1 holds UTF-8 text",
+        "PROBLEM  3 photos but 1 caption: slots 2 to 3 all repeat caption 1",
+        "PROBLEM  sfx/belong.mod cannot be played",
+        "8 problems: the show would differ from what this folder seems to intend."})
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+}
+
+TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {
+  Photos(1);
+  Spit(dir / "mine.txt", "Ann and Bob\n-\nOur own words\n#\n");
+  for (const char* f : {"1700", "2300"}) {
+    SCOPED_TRACE(f);
+    ASSERT_EQ(Render(dir, {"--frame", f, "-o", "builtin.png"}).status, 0);
+    const Outcome run = Render(dir, {"--frame", f, "-o", "mine.png", "--captions", "mine.txt"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    SDL_Surface* a = IMG_Load((dir / "builtin.png").c_str());
+    SDL_Surface* b = IMG_Load((dir / "mine.png").c_str());
+    ASSERT_TRUE(a && b);
+    // The captions differ; the background above the photo area does not.
+    int differ = 0, above = 0;
+    for (int y = 0; y < 480; y++)
+      for (int x = 0; x < 640; x++)
+        if (PixelAt(a, x, y) != PixelAt(b, x, y)) (y < 95 ? above : differ)++;
+    EXPECT_GT(differ, 100);
+    EXPECT_EQ(above, 0);
+    SDL_FreeSurface(a);
+    SDL_FreeSurface(b);
+  }
+
+  Spit(dir / "empty.txt", "");
+  const Outcome empty = Render(dir, {"--frame", "1700", "-o", "x.png", "--captions", "empty.txt"});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(
+      empty.err.find("the caption file " + (dir / "empty.txt").string() + " holds no caption"),
+      std::string::npos)
+      << empty.err;
+  const Outcome missing = Render(dir, {"--frame", "1700", "-o", "x.png", "--captions", "none.txt"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot read the caption file " + (dir / "none.txt").string() +
+                             ": No such file"),
+            std::string::npos)
+      << missing.err;
+  EXPECT_FALSE(fs::exists(dir / "x.png"));
+}
+
+TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{}, 2, "nothing to do"},
+      {{"--frame"}, 2, "--frame needs a value"},
+      {{"--frame", "12x", "-o", "a.png"}, 2, "--frame takes a frame number (0 or more), not '12x'"},
+      {{"--frame", "10"}, 2, "--frame needs -o FILE.png"},
+      {{"--at", "-1", "-o", "a.png"}, 2, "--at takes seconds"},
+      {{"--frame", "1", "--at", "2", "-o", "a.png"}, 2, "only one of"},
+      {{"--video", "show.avi"}, 2, "must end in .mp4 or .mkv"},
+      {{"--video", "show.mp4", "--fps", "30"}, 2, "--fps must be 25, 50 or 100, not '30'"},
+      {{"--out", "d", "--from", "20", "--to", "10"}, 2, "--from is after --to"},
+      {{"--out", "d", "--every", "0"}, 2, "--every takes a number of frames"},
+      {{"--check", "--fps", "25"}, 2, "--fps does not go with this job"},
+      {{"--check", "--bpp", "12"}, 2, "--bpp must be 8, 15, 16, 24 or 32"},
+      {{"--check", "--frobnicate"}, 2, "unknown option --frobnicate"},
+      {{"--check", "--check"}, 2, "--check given twice"},
+      {{"--frame", "4202", "-o", "a.png"}, 2, "frame 4202 is after the show's last frame, 4201"},
+      {{"--check", "-C", "gfx"}, 3, "has no gfx/ folder"},
+  };
+  for (const auto& c : cases) {
+    std::string joined;
+    for (const std::string& a : c.args) joined += a + " ";
+    SCOPED_TRACE(joined);
+    const Outcome run = Render(dir, c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  const Outcome ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
+  EXPECT_EQ(ok.status, 0) << "the last step of a show without photos is 4201: " << ok.err;
+
+  const Outcome help = Render(dir, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: tolvane-render", 0), 0u) << help.out;
+
+  fs::remove(dir / "gfx" / "arial.ttf");
+  const Outcome noFont = Render(dir, {"--frame", "0", "-o", "a.png"});
+  EXPECT_EQ(noFont.status, 3);
+  EXPECT_NE(noFont.err.find("couldn't load the caption font gfx/arial.ttf"), std::string::npos)
+      << noFont.err;
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// The pre-show check: what the show will do with the folder, and what a presenter would
+// want to know before the audience arrives. Every line stands alone; "PROBLEM" marks what
+// makes the show differ from what the folder seems to intend.
+#include <SDL_image.h>
+#include <SDL_ttf.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "render.h"
+#include "text/text.h"
+
+// The layout around a photo: the description box (at least 400x300 at 115, 100) stands over
+// a 394x290 photo at (123, 95), and the names line settles at (145, 412) under it.
+static constexpr int kPhotoAreaWidth = 394, kPhotoAreaHeight = 290;
+static constexpr int kNamesLineY = 412, kNamesLineX = 145;
+static constexpr int kBoxX = 115, kBoxY = 100, kBoxWidth = 400, kBoxHeight = 300;
+static constexpr int kScreenWidth = 640, kScreenHeight = 480;
+// The music is measured up to this long; a module that plays longer is as good as endless.
+static constexpr long kLongestMusic = 2L * 3600 * kMixerRate;
+
+static int problems = 0;
+
+__attribute__((format(printf, 2, 3))) static void Say(const char* kind, const char* format, ...) {
+  printf("%-8s ", kind);
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+  putchar('\n');
+  if (strcmp(kind, "PROBLEM") == 0) problems++;
+}
+
+static bool Exists(const char* path) {
+  struct stat s;
+  return stat(path, &s) == 0;
+}
+
+// Why a picture failed: missing, or the decoder's reason.
+static const char* WhyNot(const char* path) {
+  if (!Exists(path)) return "missing";
+  static char why[300];
+  SDL_Surface* picture = IMG_Load(path);
+  if (picture) {
+    SDL_FreeSurface(picture);
+    return "decodes, but not into the display's format";
+  }
+  snprintf(why, sizeof why, "does not decode (%s)", SDL_GetError());
+  return why;
+}
+
+static void CheckPicture(const char* name, SDL_Surface* picture, const char* withoutIt,
+                         bool fullScreen) {
+  char path[64];
+  snprintf(path, sizeof path, "gfx/%s", name);
+  if (!picture) {
+    Say("PROBLEM", "%s %s: %s", path, WhyNot(path), withoutIt);
+    return;
+  }
+  if (fullScreen && (picture->w != kScreenWidth || picture->h != kScreenHeight)) {
+    Say("PROBLEM", "%s is %dx%d, not %dx%d: %s", path, picture->w, picture->h, kScreenWidth,
+        kScreenHeight,
+        picture->w < kScreenWidth || picture->h < kScreenHeight
+            ? "the part of the screen it leaves is never redrawn"
+            : "it is cut off at the screen's edge");
+    return;
+  }
+  Say("ok", "%s %dx%d", path, picture->w, picture->h);
+}
+
+// The EXIF orientation of a JPEG file (1 to 8), or 0 when it carries none.
+static int ExifOrientation(const char* path) {
+  FILE* file = fopen(path, "rb");
+  if (!file) return 0;
+  static unsigned char data[1 << 16];
+  const size_t size = fread(data, 1, sizeof data, file);
+  fclose(file);
+  if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return 0;
+  size_t at = 2;
+  while (at + 4 <= size && data[at] == 0xFF) {
+    const int marker = data[at + 1];
+    const size_t length = data[at + 2] << 8 | data[at + 3];
+    if (marker == 0xDA || marker == 0xD9 || length < 2) break;  // the picture data begins
+    const unsigned char* segment = data + at + 4;
+    const size_t bytes = std::min(length - 2, size - (at + 4));
+    if (marker == 0xE1 && bytes >= 14 && memcmp(segment, "Exif\0\0", 6) == 0) {
+      const unsigned char* tiff = segment + 6;
+      const size_t tiffSize = bytes - 6;
+      const bool little = tiff[0] == 'I';
+      auto u16 = [&](size_t o) {
+        return o + 2 > tiffSize ? 0
+               : little         ? tiff[o] | tiff[o + 1] << 8
+                                : tiff[o] << 8 | tiff[o + 1];
+      };
+      auto u32 = [&](size_t o) -> size_t {
+        if (o + 4 > tiffSize) return 0;
+        return little ? tiff[o] | tiff[o + 1] << 8 | tiff[o + 2] << 16 | size_t(tiff[o + 3]) << 24
+                      : size_t(tiff[o]) << 24 | tiff[o + 1] << 16 | tiff[o + 2] << 8 | tiff[o + 3];
+      };
+      const size_t ifd = u32(4);
+      const int entries = u16(ifd);
+      for (int i = 0; i < entries; ++i) {
+        const size_t entry = ifd + 2 + 12 * i;
+        if (u16(entry) == 0x0112) return u16(entry + 8);
+      }
+      return 0;
+    }
+    at += 2 + length;
+  }
+  return 0;
+}
+
+static const char* OrientationMeaning(int orientation) {
+  switch (orientation) {
+    case 2:
+      return "to be mirrored left to right";
+    case 3:
+      return "to be turned upside down";
+    case 4:
+      return "to be mirrored top to bottom";
+    case 5:
+    case 7:
+      return "to be mirrored and turned a quarter";
+    case 6:
+      return "to be turned 90 degrees clockwise";
+    case 8:
+      return "to be turned 90 degrees anticlockwise";
+    default:
+      return "unknown";
+  }
+}
+
+static void CheckPhoto(int k) {
+  char path[32];
+  snprintf(path, sizeof path, "gfx/foto%02d.jpg", k + 1);
+  const SDL_Surface* photo = foto[k];
+  if (photo->w > kPhotoAreaWidth || photo->h > kPhotoAreaHeight) {
+    const bool cutRight = kPhotoX + photo->w > kScreenWidth;
+    const bool cutBottom = kPhotoY + photo->h > kScreenHeight;
+    char consequence[200];
+    if (cutRight || cutBottom)
+      snprintf(consequence, sizeof consequence, "it is cut off at the screen's %s edge%s",
+               cutRight && cutBottom ? "right and bottom"
+               : cutRight            ? "right"
+                                     : "bottom",
+               cutRight && cutBottom ? "s" : "");
+    else
+      snprintf(consequence, sizeof consequence, "it spills over the photo frame");
+    if (kPhotoY + photo->h > kNamesLineY)
+      snprintf(consequence + strlen(consequence), sizeof consequence - strlen(consequence),
+               " and reaches under the names line");
+    Say("PROBLEM", "%s is %dx%d, larger than the %dx%d photo area: %s; photos are not scaled", path,
+        photo->w, photo->h, kPhotoAreaWidth, kPhotoAreaHeight, consequence);
+  }
+  const int orientation = ExifOrientation(path);
+  if (orientation > 1)
+    Say("PROBLEM",
+        "%s carries an EXIF orientation (%d, %s) that the show does not apply: it shows the "
+        "photo as stored",
+        path, orientation, OrientationMeaning(orientation));
+}
+
+// The photo series, and every photo-like file in gfx/ that the show will not show.
+static void CheckPhotos() {
+  const int count = fotos + 1;
+  char next[32];
+  snprintf(next, sizeof next, "gfx/foto%02d.jpg", count + 1);
+  const bool brokenEnd = count < kMaxPhotos && Exists(next);
+  if (count == 0)
+    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
+        brokenEnd ? "" : " (gfx/foto01.jpg is missing)");
+  else if (count == kMaxPhotos)
+    Say("ok", "%d photos, gfx/foto01.jpg to gfx/foto50.jpg, the most the show takes", count);
+  else if (!brokenEnd)
+    Say("ok", "%d photo%s, gfx/foto01.jpg to gfx/foto%02d.jpg: the series ends there (no %s)",
+        count, count == 1 ? "" : "s", count, next);
+  if (brokenEnd)
+    Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
+        count, count == 1 ? "" : "s");
+  for (int k = 0; k < count; ++k) CheckPhoto(k);
+
+  DIR* dir = opendir("gfx");
+  if (!dir) return;
+  constexpr int kMaxNames = 256;
+  static char names[kMaxNames][256];
+  int found = 0;
+  while (dirent* entry = readdir(dir)) {
+    char lower[256];
+    size_t i = 0;
+    for (; entry->d_name[i] && i + 1 < sizeof lower; ++i)
+      lower[i] = static_cast<char>(tolower(static_cast<unsigned char>(entry->d_name[i])));
+    lower[i] = '\0';
+    if (strncmp(lower, "foto", 4) != 0 || found == kMaxNames) continue;
+    snprintf(names[found++], sizeof names[0], "%s", entry->d_name);
+  }
+  closedir(dir);
+  qsort(names, found, sizeof names[0],
+        [](const void* a, const void* b) { return strcmp((const char*)a, (const char*)b); });
+  for (int i = 0; i < found; ++i) {
+    const char* name = names[i];
+    int number = 0, length = 0;
+    const bool proper = sscanf(name, "foto%2d.jpg%n", &number, &length) == 1 &&
+                        length == static_cast<int>(strlen(name)) && strlen(name) == 10 &&
+                        isdigit(static_cast<unsigned char>(name[4])) &&
+                        isdigit(static_cast<unsigned char>(name[5]));
+    if (proper && number >= 1 && number <= count + 1) continue;  // shown, or reported above
+    if (proper && number <= kMaxPhotos)
+      Say("PROBLEM", "gfx/%s is never shown: the photo series ends at photo %d, before %s", name,
+          count, next);
+    else
+      Say("PROBLEM",
+          "gfx/%s is never looked at: the show reads photos named foto01.jpg to foto50.jpg, "
+          "two digits, lower case",
+          name);
+  }
+}
+
+// Whether the text holds a UTF-8 sequence: the show draws bytes as Latin-1.
+static bool LooksLikeUtf8(const char* text) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+    if (p[0] >= 0xC2 && p[0] <= 0xF4 && (p[1] & 0xC0) == 0x80) return true;
+  return false;
+}
+
+static int LineWidth(TTF_Font* font, const char* line) {
+  SDL_Surface* band = RenderLine(font, line, textcol, alias);
+  const int width = band ? band->w : 0;
+  if (band) SDL_FreeSurface(band);
+  return width;
+}
+
+// Reports the lines of `text` that reach past `limit` pixels when drawn in its block.
+static void ReportWideLines(int caption, const char* what, TTF_Font* font, const char* text,
+                            int limit, const char* consequence) {
+  char copy[kTextBufferSize];
+  snprintf(copy, sizeof copy, "%s", text);
+  int number = 0;
+  for (char* line = copy; line; ++number) {
+    char* end = strchr(line, '\n');
+    if (end) *end = '\0';
+    const int width = LineWidth(font, line);
+    if (width > limit)
+      Say("PROBLEM", "caption %d, %s line %d is %d px wide, more than %d: %s: \"%s\"", caption,
+          what, number + 1, width, limit, consequence, line);
+    line = end ? end + 1 : nullptr;
+  }
+}
+
+static void CheckCaption(int c) {
+  const char* namesLine = texty[c][kCaptionNames] ? texty[c][kCaptionNames] : "";
+  const char* description = texty[c][kCaptionDescription] ? texty[c][kCaptionDescription] : "";
+  const int caption = c + 1;
+  ReportWideLines(caption, "names", names_font, namesLine, kScreenWidth - kNamesLineX,
+                  "it is cut off at the screen's right edge");
+  ReportWideLines(caption, "description", text_font, description, kBoxWidth,
+                  "the box grows to the right of the photo area");
+  SDL_Surface* box =
+      MyRenderText(text_font, description, textcol, alias, true, kBoxWidth, kBoxHeight);
+  if (box) {
+    if (kBoxX + box->w > kScreenWidth)
+      Say("PROBLEM",
+          "caption %d: the description box is %d px wide and is cut off at the "
+          "screen's right edge",
+          caption, box->w);
+    if (box->h > kBoxHeight)
+      Say("PROBLEM", "caption %d: the description is %d px tall, more than the %d px box%s",
+          caption, box->h, kBoxHeight,
+          kBoxY + box->h > kScreenHeight ? ": it is cut off at the screen's bottom edge"
+                                         : ": the box grows down over the names line");
+    SDL_FreeSurface(box);
+  }
+  SDL_Surface* names = MyRenderText(names_font, namesLine, textcol, alias, false, 0, 0);
+  if (names) {
+    if (kNamesLineY + names->h > kScreenHeight)
+      Say("PROBLEM",
+          "caption %d: the names line is %d px tall and is cut off at the "
+          "screen's bottom edge",
+          caption, names->h);
+    SDL_FreeSurface(names);
+  }
+  if (LooksLikeUtf8(namesLine) || LooksLikeUtf8(description))
+    Say("PROBLEM",
+        "caption %d holds UTF-8 text, but the show draws text as Latin-1 (ISO 8859-1): "
+        "letters such as 'e' with an accent come out as two odd characters",
+        caption);
+}
+
+static void CheckCaptions(int photos) {
+  if (settings.captions[0])
+    Say("ok", "%d caption%s from %s", texts, texts == 1 ? "" : "s", settings.captions);
+  else
+    Say("ok", "%d built-in captions", texts);
+  const int shown = photos < texts ? photos : texts;
+  for (int c = 0; c < shown; ++c) CheckCaption(c);
+  if (photos > texts)
+    Say("PROBLEM", "%d photos but %d caption%s: slots %d to %d all repeat caption %d", photos,
+        texts, texts == 1 ? "" : "s", texts + 1, photos, texts);
+  else if (photos < texts)
+    Say("note", "captions %d to %d are not shown: there %s only %d photo%s", photos + 1, texts,
+        photos == 1 ? "is" : "are", photos, photos == 1 ? "" : "s");
+}
+
+static void CheckMusic() {
+  char title[64] = "", why[256] = "";
+  const long samples =
+      ModuleLength(kMusicFile, kLongestMusic, title, sizeof title, why, sizeof why);
+  char show[32], fadeAt[32], music[32];
+  FormatTime(LastFrame(), show, sizeof show);
+  FormatTime(ENDTIME, fadeAt, sizeof fadeAt);
+  Say("ok", "the show lasts %s after its loading screen; the music fades out from %s", show,
+      fadeAt);
+  if (samples < 0) {
+    Say("PROBLEM", "%s cannot be played (%s): the show runs silent", kMusicFile, why);
+    return;
+  }
+  const long frames = samples * kFramesPerSecond / kMixerRate;
+  FormatTime(frames, music, sizeof music);
+  if (samples >= kLongestMusic) {
+    Say("note", "music %s \"%s\" plays on past %s without ending", kMusicFile, title, music);
+    return;
+  }
+  if (frames < ENDTIME)
+    Say("note", "music %s \"%s\" lasts %s: the show starts it again from the top when it ends",
+        kMusicFile, title, music);
+  else {
+    char early[32];
+    FormatTime(frames - ENDTIME, early, sizeof early);
+    Say("note", "music %s \"%s\" lasts %s: the show fades it out %s before its end", kMusicFile,
+        title, music, early);
+  }
+}
+
+int CheckShow() {
+  problems = 0;
+  char cwd[kPathSize];
+  printf("Check of the show in %s\n", getcwd(cwd, sizeof cwd) ? cwd : ".");
+  const char* family = TTF_FontFaceFamilyName(text_font);
+  const char* style = TTF_FontFaceStyleName(text_font);
+  Say("ok", "gfx/arial.ttf: %s %s", family ? family : "?", style ? style : "");
+  CheckPicture("load.png", load, "the loading screen has no corner picture", false);
+  CheckPicture("ohen.png", ohen, "the loading screen has no centre picture", false);
+  CheckPicture("back.png", back, "the photo slots are black behind the photos", true);
+  CheckPicture("si.png", si, "no logo drops in", false);
+  CheckPicture("end.png", end, "the end picture is black", true);
+  CheckPhotos();
+  CheckCaptions(fotos + 1);
+  CheckMusic();
+  if (problems == 0)
+    printf("No problems: the show will play as this folder seems to intend.\n");
+  else
+    printf("%d problem%s: the show would differ from what this folder seems to intend.\n", problems,
+           problems == 1 ? "" : "s");
+  return problems ? kExitCheckFound : kExitDone;
+}

@@ -1,0 +1,110 @@
+#include <png.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "driver/driver.h"
+#include "render.h"
+
+static constexpr int kMaxWidth = 640;
+
+// libpng reports errors through a long jump; this writer keeps its own flag instead.
+static void PngError(png_structp png, png_const_charp message) {
+  fprintf(stderr, "tolvane-render: %s\n", message);
+  png_longjmp(png, 1);
+}
+
+bool WritePng(SDL_Surface* surface, const char* path) {
+  FILE* file = fopen(path, "wb");
+  if (!file) {
+    fprintf(stderr, "tolvane-render: cannot write %s: %s\n", path, strerror(errno));
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  // One row at a time from the surface: the picture is the screen's pixels, as SDL reads
+  // their colours (SDL_GetRGB), in 8 bits a channel.
+  static png_byte row[kMaxWidth * 3];
+  bool ok = png && info && surface->w <= kMaxWidth;
+  if (ok && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, surface->w, surface->h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    SDL_LockSurface(surface);
+    const SDL_PixelFormat* format = surface->format;
+    const int bytes = format->BytesPerPixel;
+    for (int y = 0; y < surface->h; ++y) {
+      const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+      for (int x = 0; x < surface->w; ++x, p += bytes) {
+        Uint32 pixel = 0;
+        switch (bytes) {
+          case 1:
+            pixel = *p;
+            break;
+          case 2:
+            pixel = *reinterpret_cast<const Uint16*>(p);
+            break;
+          case 3:
+            pixel = p[0] | p[1] << 8 | p[2] << 16;
+            break;
+          default:
+            pixel = *reinterpret_cast<const Uint32*>(p);
+            break;
+        }
+        SDL_GetRGB(pixel, surface->format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
+      }
+      png_write_row(png, row);
+    }
+    SDL_UnlockSurface(surface);
+    png_write_end(png, nullptr);
+  } else {
+    ok = false;
+  }
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  if (fclose(file) != 0) ok = false;
+  if (!ok) fprintf(stderr, "tolvane-render: could not write %s\n", path);
+  return ok;
+}
+
+bool WithinShow(int f, const char* option) {
+  if (f <= LastFrame()) return true;
+  char last[32];
+  FormatTime(LastFrame(), last, sizeof last);
+  fprintf(stderr, "tolvane-render: %s %d is after the show's last frame, %d (%s)\n", option, f,
+          LastFrame(), last);
+  return false;
+}
+
+int RenderOneFrame() {
+  if (!WithinShow(settings.frame, "frame")) return kExitUsage;
+  DrawFrame(settings.frame);
+  return WritePng(screen, settings.output) ? kExitDone : kExitOutput;
+}
+
+int RenderSequence() {
+  const int from = settings.from == kUnset ? 0 : settings.from;
+  const int to = settings.to == kUnset ? LastFrame() : settings.to;
+  const int every = settings.every == kUnset ? kDefaultEvery : settings.every;
+  if (!WithinShow(from, "--from") || !WithinShow(to, "--to")) return kExitUsage;
+  if (mkdir(settings.output, 0777) != 0 && errno != EEXIST) {
+    fprintf(stderr, "tolvane-render: cannot make the folder %s: %s\n", settings.output,
+            strerror(errno));
+    return kExitOutput;
+  }
+  ProgressStart("pictures", (to - from) / every + 1);
+  long done = 0;
+  for (int f = from; f <= to; f += every) {
+    DrawFrame(f);
+    char path[kPathSize + 32];
+    snprintf(path, sizeof path, "%s/frame-%06d.png", settings.output, f);
+    if (!WritePng(screen, path)) {
+      ProgressEnd();
+      return kExitOutput;
+    }
+    ProgressStep(++done);
+  }
+  ProgressEnd();
+  return kExitDone;
+}

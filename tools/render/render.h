@@ -1,0 +1,128 @@
+// tolvane-render: the show of a folder rendered without a display and without its clock, as
+// PNG pictures or a video with its music, and a pre-show check of the folder.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "driver/driver.h"
+
+// Exit statuses.
+constexpr int kExitDone = 0;
+constexpr int kExitCheckFound = 1;  // --check: the show would differ from what the folder intends
+constexpr int kExitUsage = 2;       // a bad option or argument
+constexpr int kExitShow = 3;        // the show cannot be opened: no gfx/, no font, no display
+constexpr int kExitOutput = 4;      // an output could not be written, ffmpeg missing or failed
+
+constexpr int kPathSize = 4096;
+
+// What one run does, from the command line.
+
+enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kHelp };
+
+constexpr int kUnset = -1;
+constexpr int kDefaultEvery = 100;  // frames between pictures of a sequence: one a second
+constexpr int kDefaultFps = 50;
+constexpr int kDefaultBpp = 16;
+
+struct Settings {
+  Job job;
+  int frame;                 // --frame, or --at converted to frames
+  int from, to, every;       // frames; kUnset for the whole show
+  int fps;                   // --video: 25, 50 or 100
+  int depth;                 // --bpp: bits per pixel of the display, as the show's -bpp
+  bool verbose;              // -v: the loader's lines as the show prints them
+  char output[kPathSize];    // -o FILE.png, --out DIR or --video FILE, made absolute
+  char captions[kPathSize];  // --captions FILE, made absolute; empty for the built-in ones
+  char folder[kPathSize];    // -C DIR: the show folder; empty for the working directory
+};
+extern Settings settings;
+
+// Fills `settings` from the command line. On a bad option prints a message naming it and
+// the way to --help on standard error, and returns false.
+bool ParseOptions(int argc, char** argv);
+void PrintUsage(FILE* stream);
+
+// The show, opened headless (show.cpp).
+
+// Frames count the show's 10 ms steps from 0, where the clock and the music start.
+constexpr int kFramesPerSecond = 1000 / kStepMs;
+
+// Opens a display of the show's format on SDL's dummy video driver (unless SDL_VIDEODRIVER
+// names another), and loads the show of the working directory as its start-up does: fonts,
+// captions (the built-in ones or settings.captions), pictures and photos. Then Compute(0).
+// Prints a message and returns an exit status other than kExitDone when it cannot.
+int OpenShow();
+// Releases what OpenShow loaded, as the show's shutdown does.
+void CloseShow();
+// The last step of the show, the first after the fade: ENDTIME + 401.
+int LastFrame();
+// Computes every step after the last one computed up to `f`, in order, exactly as the
+// show's clock does when it draws every step; `f` must not be before the last one.
+void StepTo(int f);
+// Steps to `f` and draws it on the display surface, as the show's drawing pass does.
+void DrawFrame(int f);
+// Frames as minutes, seconds and hundredths: 42201 gives "7:02.01".
+void FormatTime(long frames, char* out, size_t size);
+// Pictures that failed to load, other than the photo that ends the series, as the loader
+// reported them (one line each); empty when all loaded.
+extern char loaderTrouble[2048];
+
+// Pictures (frames.cpp).
+
+// Whether frame `f` is in the show; says which option overshoots it when not.
+bool WithinShow(int f, const char* option);
+// Writes the display surface as an 8-bit RGB PNG. Prints a message and returns false
+// when it cannot.
+bool WritePng(SDL_Surface* surface, const char* path);
+// --frame / --at: one PNG. --from/--to/--every/--out: a PNG sequence. Return exit statuses.
+int RenderOneFrame();
+int RenderSequence();
+
+// Video (video.cpp).
+
+// Whether `name` ends in .mp4 or .mkv.
+bool IsVideoName(const char* name);
+// Finds ffmpeg on PATH into `path`; false when it is not installed.
+bool FindFfmpeg(char* path, size_t size);
+// --video: frames piped to ffmpeg, muxed with the music rendered offline. Exit status.
+int ExportVideo();
+
+// Music (audio.cpp).
+
+// The show's music module, in the show folder.
+constexpr char kMusicFile[] = "sfx/belong.mod";
+// The mixer's rate, as the show opens it: its stereo 16-bit samples per second.
+constexpr int kMixerRate = 44050;
+constexpr int kMusicFadeMs = 1000;
+
+// Loads the module to be played as the mixer plays it from its top; with `loop` the mixer
+// starts it again, as the show asks, once it has ended. False, with the reason, when the
+// module cannot be loaded.
+bool OpenMusic(const char* module, bool loop, char* why, size_t whySize);
+// The next `frames` sample frames, interleaved stereo, as the mixer's callback gets them.
+void PlayMusic(Sint16* out, long frames);
+// The module's own title, or "".
+const char* MusicTitle();
+void CloseMusic();
+// Writes sample frames [first, first + samples) of the show's sound track to `out` as raw
+// signed 16-bit little-endian stereo at kMixerRate: sample 0 at frame 0, where the music
+// starts with a 1000 ms fade-in; a 1000 ms fade-out from sample `fadeOut`, silence after.
+// Without the module (musicLoaded false, the reason in `why`) the track is silent, as the
+// show is. Returns false when writing fails.
+bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut, FILE* out,
+                     bool& musicLoaded, char* why, size_t whySize);
+// Sample frames the module plays before it ends by itself (capped at `limit`), with its
+// title; -1 with the reason when it cannot be loaded.
+long ModuleLength(const char* module, long limit, char* title, size_t titleSize, char* why,
+                  size_t whySize);
+
+// The pre-show check (check.cpp): prints its lines on standard output; exit status.
+int CheckShow();
+
+// Progress line (progress.cpp): on standard error when it is a terminal, after a second.
+
+void ProgressStart(const char* what, long total);
+void ProgressStep(long done);
+void ProgressEnd();

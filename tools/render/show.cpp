@@ -1,0 +1,213 @@
+#include <SDL_ttf.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "render.h"
+#include "text/text.h"
+
+char loaderTrouble[2048];
+
+static constexpr int kScreenWidth = 640, kScreenHeight = 480;
+static constexpr char kFontFile[] = "gfx/arial.ttf";
+static constexpr int kTextPoints = 12;
+
+// Last step computed; Compute(0) runs when the show is opened.
+static int computed = 0;
+
+// The loader reports every picture on standard error; its lines are kept here while it runs
+// and sorted afterwards, so that the normal end of the photo series does not read as a fault.
+static FILE* loaderLog = nullptr;
+static int savedStderr = -1;
+
+static void StopCapture() {
+  if (savedStderr < 0) return;
+  fflush(stderr);
+  dup2(savedStderr, STDERR_FILENO);
+  close(savedStderr);
+  savedStderr = -1;
+}
+
+// The loader ends the process itself when a font fails: its message must still be seen.
+static void ReplayOnExit() {
+  if (savedStderr < 0) return;
+  StopCapture();
+  rewind(loaderLog);
+  char line[512];
+  while (fgets(line, sizeof line, loaderLog)) fputs(line, stderr);
+}
+
+static bool StartCapture() {
+  loaderLog = tmpfile();
+  if (!loaderLog) return false;
+  fflush(stderr);
+  savedStderr = dup(STDERR_FILENO);
+  if (savedStderr < 0 || dup2(fileno(loaderLog), STDERR_FILENO) < 0) {
+    if (savedStderr >= 0) close(savedStderr);
+    savedStderr = -1;
+    return false;
+  }
+  static bool registered = false;
+  if (!registered) atexit(ReplayOnExit);
+  registered = true;
+  return true;
+}
+
+static bool Exists(const char* path) {
+  struct stat s;
+  return stat(path, &s) == 0;
+}
+
+// Every line of the loader that reports a failure, but the one that ends the photo series
+// at a number with no file: that one every show with fewer than 50 photos prints.
+static void SortLoaderLines() {
+  loaderTrouble[0] = '\0';
+  if (!loaderLog) return;
+  char seriesEnd[32];
+  snprintf(seriesEnd, sizeof seriesEnd, "gfx/foto%02d.jpg", fotos + 2);
+  const bool missing = !Exists(seriesEnd);
+  rewind(loaderLog);
+  char line[512];
+  while (fgets(line, sizeof line, loaderLog)) {
+    if (settings.verbose) fputs(line, stderr);
+    if (strncmp(line, "Couldn't", 8) != 0) continue;
+    if (missing && strstr(line, seriesEnd)) continue;
+    const size_t used = strlen(loaderTrouble);
+    snprintf(loaderTrouble + used, sizeof loaderTrouble - used, "%s", line);
+  }
+  fclose(loaderLog);
+  loaderLog = nullptr;
+}
+
+static int ShowFail(const char* what, const char* detail) {
+  fprintf(stderr, "tolvane-render: %s%s\n", what, detail);
+  return kExitShow;
+}
+
+// A caption file must be readable and hold at least one caption; the reader itself only
+// says when it cannot open one.
+static int CheckCaptionFile() {
+  struct stat s;
+  if (stat(settings.captions, &s) != 0) {
+    fprintf(stderr, "tolvane-render: cannot read the caption file %s: %s\n", settings.captions,
+            strerror(errno));
+    return kExitUsage;
+  }
+  if (!S_ISREG(s.st_mode)) {
+    fprintf(stderr, "tolvane-render: the caption file %s is not a file\n", settings.captions);
+    return kExitUsage;
+  }
+  FILE* file = fopen(settings.captions, "rt");
+  if (!file) {
+    fprintf(stderr, "tolvane-render: cannot read the caption file %s: %s\n", settings.captions,
+            strerror(errno));
+    return kExitUsage;
+  }
+  fclose(file);
+  return kExitDone;
+}
+
+int OpenShow() {
+  if (settings.folder[0] && chdir(settings.folder) != 0) {
+    fprintf(stderr, "tolvane-render: cannot enter the show folder %s: %s\n", settings.folder,
+            strerror(errno));
+    return kExitShow;
+  }
+  struct stat s;
+  if (stat("gfx", &s) != 0 || !S_ISDIR(s.st_mode)) {
+    char cwd[kPathSize];
+    fprintf(stderr,
+            "tolvane-render: %s has no gfx/ folder: run it in a show folder or name one "
+            "with -C DIR\n",
+            getcwd(cwd, sizeof cwd) ? cwd : ".");
+    return kExitShow;
+  }
+  if (settings.captions[0]) {
+    if (const int status = CheckCaptionFile()) return status;
+  }
+
+  // No window and no sound: the pixels are drawn in memory, the music is rendered apart.
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) return ShowFail("couldn't initialize SDL: ", SDL_GetError());
+  atexit(SDL_Quit);
+  if (TTF_Init() < 0) return ShowFail("couldn't initialize TTF: ", SDL_GetError());
+  atexit(TTF_Quit);
+  // The show's flags, but a window should another video driver be asked for.
+  screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, settings.depth,
+                            kDefaultVideoFlags & ~SDL_FULLSCREEN);
+  if (!screen) {
+    fprintf(stderr, "tolvane-render: couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth,
+            kScreenHeight, settings.depth, SDL_GetError());
+    return kExitShow;
+  }
+  // The loader would end the process on a font it cannot open; say so plainly first.
+  TTF_Font* font = OpenFontAt96Dpi(kFontFile, kTextPoints);
+  if (!font) {
+    fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
+            SDL_GetError());
+    return kExitShow;
+  }
+  TTF_CloseFont(font);
+
+  // The show's start-up order: fonts, captions, pictures (the loading screen is drawn among
+  // them), then frame 0.
+  const bool captured = StartCapture();
+  LoadFonts();
+  LoadTXT2();
+  if (settings.captions[0]) LoadTXT(settings.captions);
+  LoadGFX();
+  if (captured) StopCapture();
+  SortLoaderLines();
+  if (texts < 1) {
+    fprintf(stderr,
+            "tolvane-render: the caption file %s holds no caption: a caption is a names line, "
+            "a middle line, description lines and an end line beginning with '#'\n",
+            settings.captions);
+    return kExitUsage;
+  }
+  frame = 0;
+  Compute(0);
+  computed = 0;
+  return kExitDone;
+}
+
+void CloseShow() {
+  if (text_font && names_font) ReleaseFonts();
+  ReleaseGFX();
+  FreeTXT();
+  ReleaseTextPictures();
+}
+
+int LastFrame() {
+  return ENDTIME + kFadeLength + 1;
+}
+
+void StepTo(int f) {
+  while (computed < f) {
+    const int next = computed + 1;
+    // The snapshot copies what the display holds: when every step is drawn, that is the
+    // fade's first frame, black.
+    if (next == ENDTIME + 1) Render(ENDTIME);
+    frame = next;
+    Compute(next);
+    computed = next;
+    // The drawing pass after the hide request carries it out, whichever frame it draws.
+    if (next >= kFirstSlot && next < ENDTIME - kEndPicture) HandleHideRequest();
+  }
+}
+
+void DrawFrame(int f) {
+  StepTo(f);
+  Render(f);
+}
+
+void FormatTime(long frames, char* out, size_t size) {
+  const long hundredths = frames;
+  snprintf(out, size, "%ld:%02ld.%02ld", hundredths / 6000, hundredths / 100 % 60,
+           hundredths % 100);
+}

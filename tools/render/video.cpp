@@ -1,0 +1,285 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "render.h"
+
+// Sound in the video: AAC has no 44050 Hz, so ffmpeg resamples; the length stays.
+static constexpr char kVideoSoundRate[] = "48000";
+static constexpr int kPipeBytes = 1 << 20;
+
+bool IsVideoName(const char* name) {
+  const size_t n = strlen(name);
+  return n > 4 && (strcmp(name + n - 4, ".mp4") == 0 || strcmp(name + n - 4, ".mkv") == 0);
+}
+
+bool FindFfmpeg(char* path, size_t size) {
+  const char* search = getenv("PATH");
+  if (!search) search = "/usr/bin:/bin";
+  while (*search) {
+    const char* colon = strchr(search, ':');
+    const size_t length = colon ? static_cast<size_t>(colon - search) : strlen(search);
+    snprintf(path, size, "%.*s/ffmpeg", static_cast<int>(length), search);
+    if (length > 0 && access(path, X_OK) == 0) return true;
+    search += length + (colon ? 1 : 0);
+  }
+  return false;
+}
+
+static constexpr int kWidth = 640, kHeight = 480;
+static constexpr size_t kLumaBytes = kWidth * kHeight;
+static constexpr size_t kFrameBytes = kLumaBytes * 3 / 2;  // 4:2:0, as the video keeps it
+
+// The colour of every pixel value of a display of up to 16 bits, packed 0xRRGGBB as
+// SDL_GetRGB gives it.
+static Uint32 colourOf[1 << 16];
+static const SDL_PixelFormat* tabled = nullptr;
+
+static void TableColours(const SDL_PixelFormat* format) {
+  if (tabled == format) return;
+  tabled = format;
+  const int values = format->BytesPerPixel == 1 ? 256 : 1 << 16;
+  for (int v = 0; v < values; ++v) {
+    Uint8 r, g, b;
+    SDL_GetRGB(v, const_cast<SDL_PixelFormat*>(format), &r, &g, &b);
+    colourOf[v] = r << 16 | g << 8 | b;
+  }
+}
+
+static Uint32 ColourAt(const Uint8* row, int x, const SDL_PixelFormat* format) {
+  switch (format->BytesPerPixel) {
+    case 1:
+      return colourOf[row[x]];
+    case 2:
+      return colourOf[reinterpret_cast<const Uint16*>(row)[x]];
+    default: {
+      const Uint8* p = row + x * format->BytesPerPixel;
+      const Uint32 v = format->BytesPerPixel == 3 ? p[0] | p[1] << 8 | p[2] << 16
+                                                  : *reinterpret_cast<const Uint32*>(p);
+      // Eight bits a channel: SDL_GetRGB's result is the field itself.
+      if (format->Rloss == 0 && format->Gloss == 0 && format->Bloss == 0)
+        return ((v & format->Rmask) >> format->Rshift) << 16 |
+               ((v & format->Gmask) >> format->Gshift) << 8 | (v & format->Bmask) >> format->Bshift;
+      Uint8 r, g, b;
+      SDL_GetRGB(v, const_cast<SDL_PixelFormat*>(format), &r, &g, &b);
+      return r << 16 | g << 8 | b;
+    }
+  }
+}
+
+// ITU-R BT.601 in studio range, what players assume for a video of this size.
+static Uint8 Luma(int r, int g, int b) {
+  return ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16;
+}
+static Uint8 BlueDifference(int r, int g, int b) {
+  return ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128;
+}
+static Uint8 RedDifference(int r, int g, int b) {
+  return ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
+}
+
+// The display as a planar 4:2:0 picture: ffmpeg's own conversion from 16-bit pixels costs
+// more than encoding them.
+static void ConvertScreen(Uint8* yuv) {
+  const SDL_PixelFormat* format = screen->format;
+  TableColours(format);
+  Uint8* cb = yuv + kLumaBytes;
+  Uint8* cr = cb + kLumaBytes / 4;
+  SDL_LockSurface(screen);
+  const Uint8* pixels = static_cast<const Uint8*>(screen->pixels);
+  for (int y = 0; y < kHeight; y += 2) {
+    const Uint8* top = pixels + y * screen->pitch;
+    const Uint8* bottom = top + screen->pitch;
+    for (int x = 0; x < kWidth; x += 2) {
+      const Uint32 c[4] = {ColourAt(top, x, format), ColourAt(top, x + 1, format),
+                           ColourAt(bottom, x, format), ColourAt(bottom, x + 1, format)};
+      int r = 0, g = 0, b = 0;
+      for (int i = 0; i < 4; ++i) {
+        const int ri = c[i] >> 16, gi = c[i] >> 8 & 0xFF, bi = c[i] & 0xFF;
+        yuv[(y + i / 2) * kWidth + x + i % 2] = Luma(ri, gi, bi);
+        r += ri;
+        g += gi;
+        b += bi;
+      }
+      // The colour of each 2x2 block is their average.
+      r = (r + 2) / 4;
+      g = (g + 2) / 4;
+      b = (b + 2) / 4;
+      cb[y / 2 * kWidth / 2 + x / 2] = BlueDifference(r, g, b);
+      cr[y / 2 * kWidth / 2 + x / 2] = RedDifference(r, g, b);
+    }
+  }
+  SDL_UnlockSurface(screen);
+}
+
+// Writes all of `bytes`, however the pipe splits it.
+static bool WriteAll(int fd, const Uint8* data, size_t bytes) {
+  while (bytes > 0) {
+    const ssize_t n = write(fd, data, bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    bytes -= n;
+  }
+  return true;
+}
+
+// Writes the display as one video frame. Most of a show stands still: an unchanged screen
+// is not converted again.
+static bool WriteScreen(int fd) {
+  static Uint8 yuv[kFrameBytes];
+  static Uint8 last[kWidth * kHeight * 4];
+  static bool converted = false;
+  const size_t rowBytes = kWidth * screen->format->BytesPerPixel;
+  SDL_LockSurface(screen);
+  bool same = converted;
+  for (int y = 0; y < kHeight; ++y) {
+    const Uint8* row = static_cast<const Uint8*>(screen->pixels) + y * screen->pitch;
+    if (same && memcmp(last + y * rowBytes, row, rowBytes) == 0) continue;
+    same = false;
+    memcpy(last + y * rowBytes, row, rowBytes);
+  }
+  SDL_UnlockSurface(screen);
+  if (!same) ConvertScreen(yuv);
+  converted = true;
+  return WriteAll(fd, yuv, kFrameBytes);
+}
+
+// Starts ffmpeg reading raw frames on a pipe; returns the pipe's writing end or -1.
+static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
+  int ends[2];
+  if (pipe(ends) != 0) return -1;
+  // Room for a whole frame or two in the pipe, where Linux allows it.
+  fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
+  char rate[16], size[32];
+  snprintf(rate, sizeof rate, "%d", settings.fps);
+  snprintf(size, sizeof size, "%dx%d", kWidth, kHeight);
+  char soundRate[16];
+  snprintf(soundRate, sizeof soundRate, "%d", kMixerRate);
+  const bool mp4 = strcmp(settings.output + strlen(settings.output) - 4, ".mp4") == 0;
+  const char* argv[64];
+  int count = 0;
+  for (const char* a : {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y"})
+    argv[count++] = a;
+  // The pictures, converted from the display's pixels.
+  for (const char* a :
+       {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", static_cast<const char*>(size),
+        "-framerate", static_cast<const char*>(rate), "-i", "pipe:0"})
+    argv[count++] = a;
+  // The music, as the mixer plays it.
+  for (const char* a :
+       {"-f", "s16le", "-ar", static_cast<const char*>(soundRate), "-ac", "2", "-i", sound})
+    argv[count++] = a;
+  for (const char* a : {"-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "superfast",
+                        "-crf", "18", "-pix_fmt", "yuv420p", "-ar", kVideoSoundRate})
+    argv[count++] = a;
+  // MP4 carries AAC, whose encoder delay its edit list takes back; in Matroska that delay
+  // would put the sound a frame late, so it gets lossless FLAC, which has none.
+  if (mp4) {
+    for (const char* a : {"-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k"}) argv[count++] = a;
+    // A file that players can start before it is all there.
+    for (const char* a : {"-movflags", "+faststart"}) argv[count++] = a;
+  } else {
+    for (const char* a : {"-c:a", "flac"}) argv[count++] = a;
+  }
+  argv[count++] = settings.output;
+  argv[count] = nullptr;
+  child = fork();
+  if (child < 0) {
+    close(ends[0]);
+    close(ends[1]);
+    return -1;
+  }
+  if (child == 0) {
+    dup2(ends[0], STDIN_FILENO);
+    close(ends[0]);
+    close(ends[1]);
+    execv(ffmpeg, const_cast<char* const*>(argv));
+    fprintf(stderr, "tolvane-render: cannot run %s: %s\n", ffmpeg, strerror(errno));
+    _exit(127);
+  }
+  close(ends[0]);
+  return ends[1];
+}
+
+int ExportVideo() {
+  char ffmpeg[kPathSize];
+  if (!FindFfmpeg(ffmpeg, sizeof ffmpeg)) {
+    fprintf(stderr,
+            "tolvane-render: --video needs ffmpeg, which is not installed here.\n"
+            "On Debian: sudo apt-get install ffmpeg (in the project: scripts/setup ffmpeg)\n");
+    return kExitOutput;
+  }
+  const int from = settings.from == kUnset ? 0 : settings.from;
+  const int to = settings.to == kUnset ? LastFrame() : settings.to;
+  if (!WithinShow(from, "--from") || !WithinShow(to, "--to")) return kExitUsage;
+  // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
+  const int step = kFramesPerSecond / settings.fps;
+  const long frames = (to - from) / step + 1;
+  // Samples per frame need not be whole (881 at 50 frames a second, 440.5 at 100).
+  const long firstSample = static_cast<long>(from) * kMixerRate / kFramesPerSecond;
+  const long samples = frames * kMixerRate / settings.fps;
+  const long fadeOut = static_cast<long>(ENDTIME) * kMixerRate / kFramesPerSecond;
+
+  char sound[kPathSize];
+  const char* tmp = getenv("TMPDIR");
+  snprintf(sound, sizeof sound, "%s/tolvane-render-sound-XXXXXX", tmp && *tmp ? tmp : "/tmp");
+  const int soundFd = mkstemp(sound);
+  FILE* soundFile = soundFd >= 0 ? fdopen(soundFd, "wb") : nullptr;
+  if (!soundFile) {
+    fprintf(stderr, "tolvane-render: cannot make a temporary file for the sound: %s\n",
+            strerror(errno));
+    return kExitOutput;
+  }
+  bool musicLoaded = false;
+  char why[256] = "";
+  const bool soundWritten = WriteSoundTrack(kMusicFile, firstSample, samples, fadeOut, soundFile,
+                                            musicLoaded, why, sizeof why);
+  if (fclose(soundFile) != 0 || !soundWritten) {
+    fprintf(stderr, "tolvane-render: cannot write the sound to %s: %s\n", sound, why);
+    unlink(sound);
+    return kExitOutput;
+  }
+  if (!musicLoaded)
+    fprintf(stderr,
+            "tolvane-render: couldn't load %s (%s); the video's sound is silent, as the show "
+            "would be\n",
+            kMusicFile, why);
+
+  // A reader that has gone away must not kill the writer: its exit status says why.
+  signal(SIGPIPE, SIG_IGN);
+  pid_t child = -1;
+  const int pipe = StartFfmpeg(ffmpeg, sound, child);
+  if (pipe < 0) {
+    fprintf(stderr, "tolvane-render: cannot start %s: %s\n", ffmpeg, strerror(errno));
+    unlink(sound);
+    return kExitOutput;
+  }
+  ProgressStart("video", frames);
+  bool fed = true;
+  for (long i = 0; i < frames && fed; ++i) {
+    DrawFrame(from + static_cast<int>(i) * step);
+    fed = WriteScreen(pipe);
+    ProgressStep(i + 1);
+  }
+  ProgressEnd();
+  close(pipe);
+  int status = 0;
+  waitpid(child, &status, 0);
+  unlink(sound);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fed) {
+    fprintf(stderr, "tolvane-render: ffmpeg could not make %s (its messages are above)\n",
+            settings.output);
+    return kExitOutput;
+  }
+  return kExitDone;
+}
