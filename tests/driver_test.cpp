@@ -112,6 +112,7 @@ class Show : public testing::Test {
 
   // What LoadGFX leaves with `photos` photos of distinct colours.
   void Load(int photos) {
+    ReleaseGFX();
     back = Solid(640, 480, 0, 0, 200);
     end = Solid(640, 480, 200, 0, 0);
     for (int i = 0; i < photos; i++) foto[i] = Solid(394, 290, 0, 255, static_cast<Uint8>(4 * i));

@@ -38,6 +38,10 @@ void KeyPos(int frame, CWP* path, int& x, int& y, unsigned char& alpha);
 // SDL 1.2 surface alpha is opacity; ours is transparency. Every whole-surface alpha goes
 // through here.
 void SetTransparency(SDL_Surface* picture, int transparency);
+// Blits all of `picture` onto `target` with its top-left corner at (x, y), as SDL_UpperBlit
+// does. Where SDL would only copy (no key, opaque, the target's format) it copies with memcpy:
+// SDL 1.2's copy goes around the cache 8 bytes at a time and is several times slower.
+void BlitWhole(SDL_Surface* picture, SDL_Surface* target, int x, int y);
 
 // One animated picture. Never owns its picture.
 class CIB {

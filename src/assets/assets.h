@@ -30,6 +30,9 @@ extern char tmptxt[kFileNameSize];
 
 // Writes dir + base + "." + ext into `out` (no dot when ext is empty), cut to kFileNameSize.
 void FileNameConversion(const char* dir, const char* base, const char* ext, char* out);
+// Whether `name` is a named pipe. Opening one waits for a writer, for ever if none comes, so
+// no asset is read from one: it counts as a file that cannot be opened.
+bool IsNamedPipe(const char* name);
 // Loads gfx/base.ext in the display's pixel format, or null; says which on standard error.
 SDL_Surface* GetPix(const char* base, const char* ext);
 // Loads the five pictures (drawing the loading screen after the first two) and the photos,

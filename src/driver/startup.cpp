@@ -55,9 +55,14 @@ static void OpenAudio() {
 
 static void StartMusic() {
   // Unset, the mixer plays the module itself; set, it hands the file to that command.
-  Mix_SetMusicCMD(getenv("MUSIC_CMD"));
+  const char* command = getenv("MUSIC_CMD");
+  Mix_SetMusicCMD(command);
   FileNameConversion("sfx/", "belong", "mod", tmptxt);
-  music = Mix_LoadMUS(tmptxt);
+  // The mixer would wait for ever on a named pipe; a command reads it as it likes.
+  if (!command && IsNamedPipe(tmptxt))
+    Mix_SetError("Couldn't open '%s'", tmptxt);
+  else
+    music = Mix_LoadMUS(tmptxt);
   if (!music) {
     fprintf(stderr, "Music: Couldn't load %s: %s\n", tmptxt, SDL_GetError());
     return;

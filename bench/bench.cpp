@@ -1,0 +1,151 @@
+#include "bench.h"
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "anim/anim.h"
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "text/text.h"
+
+namespace fs = std::filesystem;
+
+static constexpr int kDemoPhotos = 19;
+static constexpr int kBatches = 41, kBatch = 10;  // calls timed together, batches compared
+
+SDL_Surface* OpenBenchDisplay(int depth) {
+  SDL_Surface* display = SDL_GetVideoSurface();
+  if (!display || display->format->BitsPerPixel != depth)
+    display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, kDefaultVideoFlags);
+  screen = display;
+  return display;
+}
+
+static fs::path FolderRoot() {
+  return fs::temp_directory_path() / ("tolvane-bench-" + std::to_string(getpid()));
+}
+
+std::string ShowFolder(int photos) {
+  const fs::path dir = FolderRoot() / ("show" + std::to_string(photos));
+  if (fs::exists(dir)) return dir;
+  const fs::path demo = TOLVANE_DEMO_DIR;
+  fs::create_directories(dir / "gfx");
+  fs::create_directories(dir / "sfx");
+  for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
+    fs::copy_file(demo / "gfx" / name, dir / "gfx" / name);
+  fs::copy_file(demo / "sfx" / "belong.mod", dir / "sfx" / "belong.mod");
+  char from[32], to[32];
+  for (int k = 1; k <= photos; k++) {
+    snprintf(from, sizeof from, "foto%02d.jpg", (k - 1) % kDemoPhotos + 1);
+    snprintf(to, sizeof to, "foto%02d.jpg", k);
+    fs::copy_file(demo / "gfx" / from, dir / "gfx" / to);
+  }
+  return dir;
+}
+
+void RemoveShowFolders() {
+  std::error_code ignored;
+  fs::remove_all(FolderRoot(), ignored);
+}
+
+static int savedStderr = -1;
+
+void Quiet() {
+  if (savedStderr >= 0) return;
+  fflush(stderr);
+  savedStderr = dup(STDERR_FILENO);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, STDERR_FILENO);
+  close(null);
+}
+
+void Loud() {
+  if (savedStderr < 0) return;
+  fflush(stderr);
+  dup2(savedStderr, STDERR_FILENO);
+  close(savedStderr);
+  savedStderr = -1;
+}
+
+void LoadShow(const std::string& folder, int depth) {
+  ReleaseTextPictures();
+  ResetAssets();
+  ResetAnim();
+  ResetText();
+  ResetDriver();
+  OpenBenchDisplay(depth);
+  fs::current_path(folder);
+  Quiet();
+  LoadFonts();
+  LoadTXT2();
+  LoadGFX();
+  Loud();
+  frame = 0;
+  Compute(0);
+}
+
+void StepTo(int to) {
+  while (frame < to) Compute(++frame);
+}
+
+static size_t Bytes(const SDL_Surface* picture) {
+  return picture ? static_cast<size_t>(picture->pitch) * picture->h : 0;
+}
+
+size_t PictureBytes() {
+  size_t total = Bytes(load) + Bytes(ohen) + Bytes(back) + Bytes(si) + Bytes(end);
+  for (const SDL_Surface* photo : foto) total += Bytes(photo);
+  return total;
+}
+
+// The memcpy a pass is measured against: the same bytes between two buffers that stay put.
+static void CopyOnce(size_t bytes) {
+  static std::vector<unsigned char> from, to;
+  if (from.size() < bytes) {
+    from.assign(bytes, 0x5A);
+    to.assign(bytes, 0);
+  }
+  memcpy(to.data(), from.data(), bytes);
+  benchmark::DoNotOptimize(to.data());
+  benchmark::ClobberMemory();
+}
+
+static double BatchNs(const std::function<void()>& call, int calls) {
+  const double start = ThreadNs();
+  for (int i = 0; i < calls; i++) call();
+  return (ThreadNs() - start) / calls;
+}
+
+static double Median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+Yardstick Interleaved(const std::function<void()>& pass, const std::function<void()>& yardstick,
+                      int batches, int calls) {
+  BatchNs(pass, 1);  // warm
+  BatchNs(yardstick, 1);
+  std::vector<double> passes, yardsticks;
+  for (int i = 0; i < batches; i++) {
+    passes.push_back(BatchNs(pass, calls));
+    yardsticks.push_back(BatchNs(yardstick, calls));
+  }
+  return Yardstick{Median(passes), Median(yardsticks)};
+}
+
+Yardstick BesideMemcpy(const std::function<void()>& pass, size_t bytes) {
+  return Interleaved(
+      pass, [bytes] { CopyOnce(bytes); }, kBatches, kBatch);
+}
+
+double MemcpyNs(size_t bytes) {
+  return BesideMemcpy([] {}, bytes).yardstickNs;
+}

@@ -1,0 +1,62 @@
+// Shared by the benchmarks: a headless display, show folders, the show loaded as at start-up,
+// and the yardsticks that every figure is measured against in the same run.
+#pragma once
+
+#include <SDL.h>
+
+#include <time.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+constexpr int kScreenWidth = 640, kScreenHeight = 480;
+constexpr double kStepNs = 10e6;  // one step of the show's clock
+
+// Opens SDL's dummy display at 640x480 in `depth` bits per pixel with the program's default
+// flags and makes it the program's `screen`.
+SDL_Surface* OpenBenchDisplay(int depth);
+
+// A show folder with the demo's pictures, font and music and `photos` photos, the demo's own
+// repeated beyond its 19. Made once per count under the temporary directory.
+std::string ShowFolder(int photos);
+// Removes every folder ShowFolder made.
+void RemoveShowFolders();
+
+// Standard error goes to /dev/null from Quiet until Loud: the loader reports every picture.
+void Quiet();
+void Loud();
+
+// Everything StartUp loads (fonts, captions, pictures) from `folder` at `depth`, with all
+// state reset first; then Compute(0). The working directory stays `folder`.
+void LoadShow(const std::string& folder, int depth);
+// Computes every step after the current frame up to `to`, as the main loop does.
+void StepTo(int to);
+// Bytes of every picture and photo held, as decoded and converted.
+size_t PictureBytes();
+
+// Nanoseconds of CPU time of one call of `pass` and of one call of `yardstick`, timed in
+// `batches` of `calls` that take turns, so that both meet the same machine; the medians drop
+// the batches that another process disturbed.
+struct Yardstick {
+  double passNs, yardstickNs;
+};
+Yardstick Interleaved(const std::function<void()>& pass, const std::function<void()>& yardstick,
+                      int batches, int calls);
+// Interleaved with a memcpy of `bytes` between two buffers that stay put.
+Yardstick BesideMemcpy(const std::function<void()>& pass, size_t bytes);
+// The memcpy of BesideMemcpy alone.
+double MemcpyNs(size_t bytes);
+
+// CPU time of the calling thread, in nanoseconds: the benchmarks share the machine, and time
+// spent waiting for a core is not time the pass takes.
+inline double ThreadNs() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1e9 + now.tv_nsec;
+}
+
+// Each benchmark file registers its benchmarks, in the order they are reported.
+void RegisterRenderBenchmarks();
+void RegisterLoadBenchmarks();
+void RegisterMemoryBenchmarks();
