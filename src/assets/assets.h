@@ -33,6 +33,11 @@ void FileNameConversion(const char* dir, const char* base, const char* ext, char
 // Whether `name` is a named pipe. Opening one waits for a writer, for ever if none comes, so
 // no asset is read from one: it counts as a file that cannot be opened.
 bool IsNamedPipe(const char* name);
+// Decodes a colour JPEG file straight into the display's pixel format, the pixels the image
+// library and SDL_DisplayFormat would give; null for anything out of the ordinary.
+SDL_Surface* DecodeJpeg(const char* name);
+// SDL_DisplayFormat, with a faster conversion of 3-byte pixels where it gives the same bytes.
+SDL_Surface* DisplayFormat(SDL_Surface* decoded);
 // Loads gfx/base.ext in the display's pixel format, or null; says which on standard error.
 SDL_Surface* GetPix(const char* base, const char* ext);
 // Loads the five pictures (drawing the loading screen after the first two) and the photos,

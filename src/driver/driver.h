@@ -67,6 +67,9 @@ void Compute(int frame);
 void Render(int frame);
 // Blits all of `source` onto the top-left of `target` at `transparency`, clamped to 0...255.
 void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency);
+// Draws `fade` over black at `transparency` onto the screen in one vectorised sweep, where
+// that gives SDL's own bytes; returns false, drawing nothing, where it may not.
+bool SweepFade(int transparency);
 
 // The logo and the object layer.
 
