@@ -1,6 +1,7 @@
 #include "text/text.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -171,7 +172,8 @@ TEST_F(FontLayer, PointsAreSizedFor96Dpi) {
 
 // A one-glyph bitmap font; FreeType gives it a Unicode map only for a Unicode registry.
 std::string WriteBitmapFont(const char* registry, const char* encoding) {
-  const std::string path = testing::TempDir() + "tolvane_" + registry + ".bdf";
+  const std::string path =
+      testing::TempDir() + "tolvane_" + std::to_string(getpid()) + "_" + registry + ".bdf";
   FILE* file = fopen(path.c_str(), "w");
   fprintf(file,
           "STARTFONT 2.1\nFONT -test-test-medium-r-normal--8-80-75-75-c-80-%s-%s\n"
@@ -621,7 +623,8 @@ class Captions : public ::testing::Test {
   // A caption file with exactly these bytes.
   std::string Write(const std::string& content) {
     static int files = 0;
-    const std::string path = testing::TempDir() + "tolvane_captions_" + std::to_string(files++);
+    const std::string path = testing::TempDir() + "tolvane_captions_" + std::to_string(getpid()) +
+                             "_" + std::to_string(files++);
     FILE* file = fopen(path.c_str(), "wb");
     fwrite(content.data(), 1, content.size(), file);
     fclose(file);
