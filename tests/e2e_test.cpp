@@ -90,4 +90,13 @@ TEST_F(EndToEnd, EscDuringTheFadeEndsTheShowCleanly) {
   EXPECT_NE(run.err.find("Couldn't load gfx/foto01.jpg: "), std::string::npos);
 }
 
+TEST_F(EndToEnd, WithoutASoundDeviceTheShowRunsSilentWithItsFullTiming) {
+  Photos(1);
+  ShowRun run = Play({}, {{"SDL_AUDIODRIVER", "no-such-device"}});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "") << "no audio report";
+  EXPECT_EQ(run.err.rfind("Couldn't open audio: ", 0), 0u) << run.err;
+  EXPECT_EQ(run.LastFrame(), 6201);
+}
+
 }  // namespace
