@@ -273,12 +273,26 @@ TEST_F(Show, QuittingDuringTheFadeReleasesTheSnapshotOnce) {
 
 // The step clock.
 
+// The tick a pass reads, and how often it read it.
+Uint32 tickNow = 0;
+int tickReads = 0;
+Uint32 Tick() {
+  tickReads++;
+  return tickNow;
+}
+
 class Clock : public Show {
  protected:
   void SetUp() override {
     Show::SetUp();
     Load(1);
     Compute(0);
+    tickReads = 0;
+  }
+  // One pass of the loop that finds the clock at `now`, if it reads it.
+  static bool LoopPass(Uint32 now, Uint32& base) {
+    tickNow = now;
+    return ::LoopPass(Tick, base);
   }
   void Press(SDLKey key, SDLMod mod = KMOD_NONE) {
     SDL_Event e = {};
@@ -355,6 +369,27 @@ TEST_F(Clock, EscWindowCloseAndOtherEvents) {
   Press(SDLK_ESCAPE);
   EXPECT_FALSE(LoopPass(50, base));
   EXPECT_EQ(Pixel(1, 1), Rgb(9, 9, 9));
+}
+
+TEST_F(Clock, APassReadsTheTickOnceAfterTheEventsAndNotWhilePaused) {
+  Uint32 base = 0;
+  Press(SDLK_p);
+  for (int pass = 0; pass < 100; ++pass) LoopPass(1000, base);
+  EXPECT_EQ(tickReads, 0) << "a paused pass only handles events";
+
+  // The P that resumes is taken first: the tick read after it counts the time until then.
+  Press(SDLK_p);
+  EXPECT_TRUE(LoopPass(1001, base));
+  EXPECT_EQ(tickReads, 1);
+  EXPECT_EQ(frame, 100);
+
+  // The pass after Esc still reads the tick once and draws the frame it has reached.
+  Press(SDLK_ESCAPE);
+  SDL_FillRect(display, nullptr, Rgb(9, 9, 9));
+  EXPECT_FALSE(LoopPass(2000, base));
+  EXPECT_EQ(tickReads, 2);
+  EXPECT_EQ(frame, 100) << "no step after Esc";
+  EXPECT_EQ(Pixel(1, 1), 0u) << "that pass drew frame 100, black";
 }
 
 TEST_F(Clock, TheLastStepEndsTheLoopAfterOneMoreDrawingPass) {

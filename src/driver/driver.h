@@ -35,9 +35,9 @@ void ProcessEvents();
 // Turns the time from `base` to `now` into steps, each strictly more than 10 ms; computes
 // them in order and returns the new base, which keeps the remainder.
 Uint32 RunDueSteps(Uint32 now, Uint32 base);
-// One pass of the main loop at tick `now`: events, due steps, one drawing pass and present.
-// Returns whether the loop goes on.
-bool LoopPass(Uint32 now, Uint32& base);
+// One pass of the main loop: events, then unless paused the time from `tick`, the steps due
+// since `base`, one drawing pass and present. Returns whether the loop goes on.
+bool LoopPass(Uint32 (*tick)(), Uint32& base);
 // Runs passes until MainProgram is cleared. Never sleeps.
 void MainLoop(Uint32 base);
 // Releases everything in order and exits with status 0.
@@ -46,11 +46,11 @@ void MainLoop(Uint32 base);
 // The show schedule, in frames of 10 ms.
 
 constexpr int kStepMs = 10;
-constexpr int kFirstSlot = 1300;     // end of the logo sequence
-constexpr int kSlotLength = 2000;    // one photo slot, 20 s
-constexpr int kPhotoOffset = 800;    // slot offset from which the photo is drawn
-constexpr int kEndPicture = 2500;    // the end picture stands ENDTIME - 2500 ... ENDTIME - 1
-constexpr int kFadeLength = 400;     // the last screen fades out over ENDTIME ... ENDTIME + 400
+constexpr int kFirstSlot = 1300;   // end of the logo sequence
+constexpr int kSlotLength = 2000;  // one photo slot, 20 s
+constexpr int kPhotoOffset = 800;  // slot offset from which the photo is drawn
+constexpr int kEndPicture = 2500;  // the end picture stands ENDTIME - 2500 ... ENDTIME - 1
+constexpr int kFadeLength = 400;   // the last screen fades out over ENDTIME ... ENDTIME + 400
 constexpr int kPhotoX = 123, kPhotoY = 95;
 
 // Photo of the current slot, an index into foto; -1 before the first slot.

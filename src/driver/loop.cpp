@@ -29,11 +29,12 @@ Uint32 RunDueSteps(Uint32 now, Uint32 base) {
   return now - pending;
 }
 
-bool LoopPass(Uint32 now, Uint32& base) {
+bool LoopPass(Uint32 (*tick)(), Uint32& base) {
   ProcessEvents();
-  // While paused the base stays put, so resuming computes every step of the pause at once.
+  // While paused no time is read and the base stays put, so resuming computes every step of
+  // the pause at once. The tick is read after the events: it counts the time they took.
   if (!mpause) {
-    base = RunDueSteps(now, base);
+    base = RunDueSteps(tick(), base);
     Render(frame);
     SDL_Flip(screen);
   }
@@ -41,6 +42,6 @@ bool LoopPass(Uint32 now, Uint32& base) {
 }
 
 void MainLoop(Uint32 base) {
-  while (LoopPass(SDL_GetTicks(), base)) {
+  while (LoopPass(SDL_GetTicks, base)) {
   }
 }
