@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "anim/anim.h"
 #include "assets/assets.h"
@@ -49,9 +51,9 @@ class Loading : public testing::Test {
     ResetDriver();
     screen = SDL_GetVideoSurface();
     home = fs::current_path();
-    dir = fs::temp_directory_path() /
-          ("tolvane-assets-" + std::to_string(getpid()) + "-" +
-           testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir =
+        fs::temp_directory_path() / ("tolvane-assets-" + std::to_string(getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir / "gfx");
     for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
@@ -82,8 +84,12 @@ class Loading : public testing::Test {
   }
 };
 
-std::string Loaded(const std::string& name) { return name + " loaded\n"; }
-std::string Failed(const std::string& name) { return "Couldn't load " + name + ": "; }
+std::string Loaded(const std::string& name) {
+  return name + " loaded\n";
+}
+std::string Failed(const std::string& name) {
+  return "Couldn't load " + name + ": ";
+}
 
 TEST_F(Loading, NineteenPhotosInOrderThenOneFailureLine) {
   Photos(1, 19);
@@ -195,6 +201,74 @@ TEST_F(Loading, FontsOpenSilentlyOrEndTheProcess) {
   std::ofstream(dir / "gfx" / "arial.ttf") << "not a font";
   EXPECT_EXIT(LoadFonts(), testing::ExitedWithCode(2),
               "^Couldn't load 12 pt font from gfx/arial.ttf: ");
+}
+
+// Damaged PNG files, as interrupted copies and bad disks leave them: each must end its
+// decoding with the failure line, as a fixed picture and as a photo. A hang is a failure of
+// the test's time limit.
+std::string Bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The offset of every chunk of a whole PNG file, and of its end.
+std::vector<size_t> ChunkStarts(const std::string& png) {
+  std::vector<size_t> starts;
+  for (size_t at = 8; at + 8 <= png.size();) {
+    starts.push_back(at);
+    const Uint32 length = static_cast<Uint8>(png[at]) << 24 |
+                          static_cast<Uint8>(png[at + 1]) << 16 |
+                          static_cast<Uint8>(png[at + 2]) << 8 | static_cast<Uint8>(png[at + 3]);
+    at += 12 + length;
+    if (at == png.size()) starts.push_back(at);
+  }
+  return starts;
+}
+
+std::vector<std::string> DamagedVariants(const std::string& png) {
+  std::vector<std::string> damaged;
+  const std::vector<size_t> starts = ChunkStarts(png);
+  for (size_t i = 0; i + 1 < starts.size(); ++i) {
+    const size_t at = starts[i];
+    // Cut at the chunk's start, and inside its length and its type.
+    for (size_t cut : {at, at + 2, at + 6}) damaged.push_back(png.substr(0, cut));
+    // Its length one byte beyond the file, at the 31-bit limit, and beyond that.
+    const Uint32 left = static_cast<Uint32>(png.size() - at - 12 + 1);
+    for (Uint32 length : {left, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+      std::string changed = png;
+      for (int b = 0; b < 4; ++b) changed[at + b] = static_cast<char>(length >> (24 - 8 * b));
+      damaged.push_back(changed);
+    }
+  }
+  damaged.push_back(Bytes(fs::path(TOLVANE_TESTS_DIR) / "data" / "hang-truncated.png"));
+  damaged.push_back(Bytes(fs::path(TOLVANE_TESTS_DIR) / "data" / "hang-damaged.png"));
+  return damaged;
+}
+
+TEST_F(Loading, ADamagedPngEndsItsDecodingWithTheFailureLine) {
+  const std::string whole = Bytes(dir / "gfx" / "load.png");
+  ASSERT_GE(ChunkStarts(whole).size(), 4u) << "a picture of a few chunks";
+  const std::vector<std::string> variants = DamagedVariants(whole);
+  for (size_t v = 0; v < variants.size(); ++v)
+    for (const char* name : {"back", "foto01"}) {
+      const std::string ext = name[0] == 'f' ? "jpg" : "png";
+      std::ofstream(dir / "gfx" / (name + ("." + ext)), std::ios::binary) << variants[v];
+      testing::internal::CaptureStderr();
+      SDL_Surface* picture = GetPix(name, ext.c_str());
+      const std::string err = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(picture, nullptr) << "variant " << v;
+      EXPECT_EQ(err.rfind(Failed("gfx/" + std::string(name) + "." + ext), 0), 0u)
+          << "variant " << v << ": " << err;
+      EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+      if (picture) SDL_FreeSurface(picture);
+    }
+  // The whole picture still loads, as a picture and as a photo.
+  std::ofstream(dir / "gfx" / "foto01.jpg", std::ios::binary) << whole;
+  testing::internal::CaptureStderr();
+  SDL_Surface* photo = GetPix("foto01", "jpg");
+  testing::internal::GetCapturedStderr();
+  EXPECT_NE(photo, nullptr);
+  if (photo) SDL_FreeSurface(photo);
 }
 
 }  // namespace

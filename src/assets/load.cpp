@@ -48,6 +48,11 @@ bool IsNamedPipe(const char* name) {
 SDL_Surface* GetPix(const char* base, const char* ext) {
   FileNameConversion(kPictureDir, base, ext, tmptxt);
   const bool openable = !IsNamedPipe(tmptxt);
+  PictureHeader header;
+  if (openable && !ReadPictureHeader(tmptxt, header)) {
+    fprintf(stderr, "Couldn't load %s: %s\n", tmptxt, SDL_GetError());
+    return nullptr;
+  }
   if (SDL_Surface* photo = openable ? DecodeJpeg(tmptxt) : nullptr) {
     fprintf(stderr, "%s loaded\n", tmptxt);
     return photo;

@@ -48,6 +48,12 @@ static bool Exists(const char* path) {
 static const char* WhyNot(const char* path) {
   if (!Exists(path)) return "missing";
   static char why[300];
+  // A damaged PNG file must not reach the image library's decoder.
+  PictureHeader header;
+  if (!ReadPictureHeader(path, header)) {
+    snprintf(why, sizeof why, "does not decode (%s)", SDL_GetError());
+    return why;
+  }
   SDL_Surface* picture = IMG_Load(path);
   if (picture) {
     SDL_FreeSurface(picture);

@@ -1,0 +1,89 @@
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "assets/assets.h"
+
+// libpng reads a PNG file through the image library, which does not tell it when a read comes
+// back short: past the end of a cut-off file, or of a chunk whose length field is wrong,
+// libpng goes on with the bytes of an earlier read, and may take the same chunk again and
+// again for ever. So before the file reaches libpng its chunks are walked here: each must lie
+// within the file, and the file must reach its IEND chunk. libpng then never reads past the
+// end, and every other inconsistency is its own to report, as an error.
+static constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+static constexpr Uint32 kPngLongestChunk = 0x7FFFFFFF;  // lengths are 31-bit numbers
+static constexpr int kChunkFraming = 12;                // length, type and CRC around the data
+
+// Says why a PNG file is not decoded, as SDL's error; false.
+__attribute__((format(printf, 1, 2))) static bool Damaged(const char* format, ...) {
+  char why[200];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(why, sizeof why, format, args);
+  va_end(args);
+  SDL_SetError("damaged PNG file: %s", why);
+  return false;
+}
+
+static Uint32 BigEndian32(const unsigned char* b) {
+  return static_cast<Uint32>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+}
+
+// A chunk type as text for messages: four letters, or what stands there in hex.
+static const char* ChunkName(const unsigned char* type) {
+  static char name[16];
+  bool letters = true;
+  for (int i = 0; i < 4; ++i)
+    letters = letters && ((type[i] >= 'A' && type[i] <= 'Z') || (type[i] >= 'a' && type[i] <= 'z'));
+  if (letters)
+    snprintf(name, sizeof name, "%.4s", reinterpret_cast<const char*>(type));
+  else
+    snprintf(name, sizeof name, "0x%08X", BigEndian32(type));
+  return name;
+}
+
+// Walks the chunks of the PNG file `file` of `size` bytes, just past its signature; fills in
+// the size its IHDR chunk declares. False, with the reason as SDL's error, where it is damaged.
+static bool WalkPngChunks(FILE* file, long long size, PictureHeader& header) {
+  long long at = sizeof kPngSignature;
+  for (bool first = true;; first = false) {
+    unsigned char head[8];
+    if (at == size) return Damaged("it ends before its IEND chunk");
+    if (at + 8 > size || fseek(file, at, SEEK_SET) != 0 || fread(head, 1, 8, file) != 8)
+      return Damaged("it ends inside a chunk header");
+    const Uint32 length = BigEndian32(head);
+    const unsigned char* type = head + 4;
+    if (length > kPngLongestChunk || at + kChunkFraming + length > size)
+      return Damaged("chunk %s at byte %lld is longer than the file", ChunkName(type), at);
+    if (first) {
+      unsigned char ihdr[8];
+      if (memcmp(type, "IHDR", 4) != 0 || length != 13 || fread(ihdr, 1, 8, file) != 8)
+        return Damaged("it does not begin with its IHDR chunk");
+      header.width = BigEndian32(ihdr);
+      header.height = BigEndian32(ihdr + 4);
+    }
+    if (memcmp(type, "IEND", 4) == 0) return true;
+    at += kChunkFraming + length;
+  }
+}
+
+bool ReadPictureHeader(const char* name, PictureHeader& header) {
+  header = PictureHeader{};
+  FILE* file = fopen(name, "rb");
+  if (!file) return true;  // the decoder says why it cannot be opened, as for any file
+  struct stat info;
+  unsigned char signature[sizeof kPngSignature] = {};
+  const size_t got = fread(signature, 1, sizeof signature, file);
+  bool sound = true;
+  // The image library takes a file for PNG by its first four bytes.
+  if (got >= 4 && memcmp(signature, kPngSignature, 4) == 0) {
+    header.kind = kPngFile;
+    if (got < sizeof signature || memcmp(signature, kPngSignature, sizeof signature) != 0)
+      sound = Damaged("its signature is cut off or changed");
+    else
+      sound = fstat(fileno(file), &info) == 0 && WalkPngChunks(file, info.st_size, header);
+  }
+  fclose(file);
+  return sound;
+}
