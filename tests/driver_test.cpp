@@ -1,6 +1,7 @@
 // The driver: command line, the step clock, the show schedule, the logo and the captions.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -390,6 +391,17 @@ TEST_F(Clock, APassReadsTheTickOnceAfterTheEventsAndNotWhilePaused) {
   EXPECT_EQ(tickReads, 2);
   EXPECT_EQ(frame, 100) << "no step after Esc";
   EXPECT_EQ(Pixel(1, 1), 0u) << "that pass drew frame 100, black";
+}
+
+TEST_F(Clock, CtrlCOrKillDuringLoadingEndsTheShowAtTheFirstPass) {
+  // SDL turns both signals into a quit event, which waits in the queue until the loop.
+  for (int signal : {SIGINT, SIGTERM}) {
+    ResetDriver();
+    Uint32 base = 0;
+    raise(signal);
+    EXPECT_FALSE(LoopPass(0, base)) << signal;
+    EXPECT_EQ(MainProgram, 0);
+  }
 }
 
 TEST_F(Clock, TheLastStepEndsTheLoopAfterOneMoreDrawingPass) {
