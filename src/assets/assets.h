@@ -34,14 +34,14 @@ void FileNameConversion(const char* dir, const char* base, const char* ext, char
 // no asset is read from one: it counts as a file that cannot be opened.
 bool IsNamedPipe(const char* name);
 // What a picture file's header says of it, read without decoding it.
-enum PictureFileKind { kOtherFile, kPngFile };
+enum PictureFileKind { kOtherFile, kPngFile, kJpegFile };
 struct PictureHeader {
   PictureFileKind kind = kOtherFile;
   int width = 0, height = 0;  // as declared; 0 where the header was not read
 };
-// Reads the header of the picture file `name` and checks that a PNG file's chunks all lie
-// within it. False, with the reason as SDL's error, for a file that must not be decoded; a
-// file that cannot be opened is left to the decoder to report.
+// Reads the header of the picture file `name` and checks that it is a PNG or JPEG file and
+// that a PNG file's chunks all lie within it. False, with the reason as SDL's error, for a
+// file that must not be decoded; a file that cannot be opened is left to the decoder to report.
 bool ReadPictureHeader(const char* name, PictureHeader& header);
 // Decodes a colour JPEG file straight into the display's pixel format, the pixels the image
 // library and SDL_DisplayFormat would give; null for anything out of the ordinary.

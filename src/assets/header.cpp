@@ -15,14 +15,15 @@ static constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\
 static constexpr Uint32 kPngLongestChunk = 0x7FFFFFFF;  // lengths are 31-bit numbers
 static constexpr int kChunkFraming = 12;                // length, type and CRC around the data
 
-// Says why a PNG file is not decoded, as SDL's error; false.
-__attribute__((format(printf, 1, 2))) static bool Damaged(const char* format, ...) {
+// Says why a file is not decoded, as SDL's error; false.
+__attribute__((format(printf, 2, 3))) static bool Refused(const char* what, const char* format,
+                                                          ...) {
   char why[200];
   va_list args;
   va_start(args, format);
   vsnprintf(why, sizeof why, format, args);
   va_end(args);
-  SDL_SetError("damaged PNG file: %s", why);
+  SDL_SetError("%s%s", what, why);
   return false;
 }
 
@@ -49,17 +50,18 @@ static bool WalkPngChunks(FILE* file, long long size, PictureHeader& header) {
   long long at = sizeof kPngSignature;
   for (bool first = true;; first = false) {
     unsigned char head[8];
-    if (at == size) return Damaged("it ends before its IEND chunk");
+    if (at == size) return Refused("damaged PNG file: ", "it ends before its IEND chunk");
     if (at + 8 > size || fseek(file, at, SEEK_SET) != 0 || fread(head, 1, 8, file) != 8)
-      return Damaged("it ends inside a chunk header");
+      return Refused("damaged PNG file: ", "it ends inside a chunk header");
     const Uint32 length = BigEndian32(head);
     const unsigned char* type = head + 4;
     if (length > kPngLongestChunk || at + kChunkFraming + length > size)
-      return Damaged("chunk %s at byte %lld is longer than the file", ChunkName(type), at);
+      return Refused("damaged PNG file: ", "chunk %s at byte %lld is longer than the file",
+                     ChunkName(type), at);
     if (first) {
       unsigned char ihdr[8];
       if (memcmp(type, "IHDR", 4) != 0 || length != 13 || fread(ihdr, 1, 8, file) != 8)
-        return Damaged("it does not begin with its IHDR chunk");
+        return Refused("damaged PNG file: ", "it does not begin with its IHDR chunk");
       header.width = BigEndian32(ihdr);
       header.height = BigEndian32(ihdr + 4);
     }
@@ -76,11 +78,16 @@ bool ReadPictureHeader(const char* name, PictureHeader& header) {
   unsigned char signature[sizeof kPngSignature] = {};
   const size_t got = fread(signature, 1, sizeof signature, file);
   bool sound = true;
-  // The image library takes a file for PNG by its first four bytes.
-  if (got >= 4 && memcmp(signature, kPngSignature, 4) == 0) {
+  // The image library takes a file for JPEG by its first two bytes, for PNG by four.
+  if (got >= 2 && signature[0] == 0xFF && signature[1] == 0xD8) {
+    header.kind = kJpegFile;
+  } else if (got < 4 || memcmp(signature, kPngSignature, 4) != 0) {
+    // The image library's loaders of other formats share the fault of its PNG loader.
+    sound = Refused("", "not a PNG or JPEG file");
+  } else {
     header.kind = kPngFile;
     if (got < sizeof signature || memcmp(signature, kPngSignature, sizeof signature) != 0)
-      sound = Damaged("its signature is cut off or changed");
+      sound = Refused("damaged PNG file: ", "its signature is cut off or changed");
     else
       sound = fstat(fileno(file), &info) == 0 && WalkPngChunks(file, info.st_size, header);
   }
