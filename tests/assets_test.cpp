@@ -240,6 +240,10 @@ std::vector<std::string> DamagedVariants(const std::string& png) {
       damaged.push_back(changed);
     }
   }
+  // A few bytes that declare 20000x20000 pixels, a decompression bomb.
+  std::string bomb = png;
+  for (int at : {16, 20}) bomb.replace(at, 4, std::string("\0\0\x4e\x20", 4));
+  damaged.push_back(bomb);
   damaged.push_back(Bytes(fs::path(TOLVANE_TESTS_DIR) / "data" / "hang-truncated.png"));
   damaged.push_back(Bytes(fs::path(TOLVANE_TESTS_DIR) / "data" / "hang-damaged.png"));
   return damaged;

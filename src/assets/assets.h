@@ -37,7 +37,7 @@ bool IsNamedPipe(const char* name);
 enum PictureFileKind { kOtherFile, kPngFile, kJpegFile };
 struct PictureHeader {
   PictureFileKind kind = kOtherFile;
-  int width = 0, height = 0;  // as declared; 0 where the header was not read
+  Uint32 width = 0, height = 0;  // as declared; 0 where the header was not read
 };
 // Reads the header of the picture file `name` and checks that it is a PNG or JPEG file and
 // that a PNG file's chunks all lie within it. False, with the reason as SDL's error, for a

@@ -14,6 +14,10 @@
 static constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 static constexpr Uint32 kPngLongestChunk = 0x7FFFFFFF;  // lengths are 31-bit numbers
 static constexpr int kChunkFraming = 12;                // length, type and CRC around the data
+// A few bytes may declare a picture of gigabytes, which the decoder would then make whole, 4
+// bytes a pixel and twice over: 64 million pixels, half a gigabyte, still load within
+// seconds. The screen shows 640x480 of any of them.
+static constexpr unsigned long long kMostPixels = 64000000;
 
 // Says why a file is not decoded, as SDL's error; false.
 __attribute__((format(printf, 2, 3))) static bool Refused(const char* what, const char* format,
@@ -25,6 +29,36 @@ __attribute__((format(printf, 2, 3))) static bool Refused(const char* what, cons
   va_end(args);
   SDL_SetError("%s%s", what, why);
   return false;
+}
+
+static bool SizeIsBounded(const PictureHeader& header) {
+  if (1ull * header.width * header.height <= kMostPixels) return true;
+  return Refused("",
+                 "a picture of %ux%u pixels is more than the show decodes (%llu million "
+                 "pixels at most)",
+                 header.width, header.height, kMostPixels / 1000000);
+}
+
+// Reads the size from a JPEG file's frame header, walking the segments before it; leaves the
+// size 0 where there is none, and anything else wrong to the decoder.
+static bool ReadJpegSize(FILE* file, PictureHeader& header) {
+  long at = 2;
+  unsigned char segment[9];
+  while (fseek(file, at, SEEK_SET) == 0 && fread(segment, 1, 4, file) == 4 && segment[0] == 0xFF) {
+    const int marker = segment[1];
+    const long length = segment[2] << 8 | segment[3];
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (fread(segment + 4, 1, 5, file) != 5) return true;
+      header.height = segment[5] << 8 | segment[6];
+      header.width = segment[7] << 8 | segment[8];
+      return SizeIsBounded(header);
+    }
+    if (marker == 0xDA || marker == 0xD9 || length < 2) return true;
+    at += 2 + length;
+  }
+  return true;
 }
 
 static Uint32 BigEndian32(const unsigned char* b) {
@@ -64,6 +98,7 @@ static bool WalkPngChunks(FILE* file, long long size, PictureHeader& header) {
         return Refused("damaged PNG file: ", "it does not begin with its IHDR chunk");
       header.width = BigEndian32(ihdr);
       header.height = BigEndian32(ihdr + 4);
+      if (!SizeIsBounded(header)) return false;
     }
     if (memcmp(type, "IEND", 4) == 0) return true;
     at += kChunkFraming + length;
@@ -81,6 +116,7 @@ bool ReadPictureHeader(const char* name, PictureHeader& header) {
   // The image library takes a file for JPEG by its first two bytes, for PNG by four.
   if (got >= 2 && signature[0] == 0xFF && signature[1] == 0xD8) {
     header.kind = kJpegFile;
+    sound = ReadJpegSize(file, header);
   } else if (got < 4 || memcmp(signature, kPngSignature, 4) != 0) {
     // The image library's loaders of other formats share the fault of its PNG loader.
     sound = Refused("", "not a PNG or JPEG file");

@@ -163,9 +163,10 @@ void LoadAs(const char* base, const char* ext, int depth, bool jpeg) {
   Check(Count(said, name) == 1);
   Check(loaded || !picture);
 
-  // A file of another format that the loader refuses needs no second view: the library's
-  // loaders of those formats can spin on it as its PNG loader did.
-  if (!loaded && !jpeg) return;
+  // A file that the loader refuses by its header (of another format, a damaged PNG, a size
+  // beyond the bound) needs no second view: the library could spin on it or take gigabytes.
+  PictureHeader header;
+  if (!loaded && (!jpeg || !ReadPictureHeader(name.c_str(), header))) return;
   const Reference reference = ByTheLibrary();
   if (loaded) {
     Check(reference.decodes && SamePicture(picture, reference.picture));
