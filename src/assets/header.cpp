@@ -39,26 +39,32 @@ static bool SizeIsBounded(const PictureHeader& header) {
                  header.width, header.height, kMostPixels / 1000000);
 }
 
-// Reads the size from a JPEG file's frame header, walking the segments before it; leaves the
-// size 0 where there is none, and anything else wrong to the decoder.
+// Reads the size from a JPEG file's frame header, walking the segments before it as libjpeg
+// does (bytes between segments skipped up to the next 0xFF); leaves the size 0 where there is
+// none, and anything else wrong to the decoder.
 static bool ReadJpegSize(FILE* file, PictureHeader& header) {
-  long at = 2;
-  unsigned char segment[9];
-  while (fseek(file, at, SEEK_SET) == 0 && fread(segment, 1, 4, file) == 4 && segment[0] == 0xFF) {
-    const int marker = segment[1];
-    const long length = segment[2] << 8 | segment[3];
+  if (fseek(file, 2, SEEK_SET) != 0) return true;
+  for (;;) {
+    int c = fgetc(file);
+    while (c != EOF && c != 0xFF) c = fgetc(file);
+    while (c == 0xFF) c = fgetc(file);
+    const int marker = c, high = fgetc(file), low = fgetc(file);
+    if (marker == EOF || low == EOF || marker == 0xDA || marker == 0xD9) return true;
+    const long length = high << 8 | low;
     const bool frame =
         marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    unsigned char size[5];
     if (frame) {
-      if (fread(segment + 4, 1, 5, file) != 5) return true;
-      header.height = segment[5] << 8 | segment[6];
-      header.width = segment[7] << 8 | segment[8];
+      if (fread(size, 1, 5, file) != 5) return true;
+      header.height = size[1] << 8 | size[2];
+      header.width = size[3] << 8 | size[4];
       return SizeIsBounded(header);
     }
-    if (marker == 0xDA || marker == 0xD9 || length < 2) return true;
-    at += 2 + length;
+    // Markers without a length (the standalone ones) have none to skip.
+    const bool standalone = marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0;
+    if (!standalone && (length < 2 || fseek(file, length - 2, SEEK_CUR) != 0)) return true;
+    if (standalone) fseek(file, -2, SEEK_CUR);
   }
-  return true;
 }
 
 static Uint32 BigEndian32(const unsigned char* b) {
