@@ -148,16 +148,10 @@ static bool At(const char* value) {
     return Fail("--at takes seconds (0 or more), not '%s'", value);
   return true;
 }
-static bool PngName(const char* value) {
-  given.pngName = value;
-  return true;
-}
-static bool OutDir(const char* value) {
-  given.outDir = value;
+static bool Sequence(const char*) {
   return SetJob(kSequence, "--out");
 }
-static bool Video(const char* value) {
-  given.video = value;
+static bool Video(const char*) {
   return SetJob(kVideo, "--video");
 }
 static bool Bound(const char* option, const char* value, int& bound) {
@@ -191,30 +185,30 @@ static bool Bpp(const char* value) {
   settings.depth = depth;
   return true;
 }
-static bool Captions(const char* value) {
-  given.captions = value;
-  return true;
-}
-static bool Folder(const char* value) {
-  given.folder = value;
-  return true;
-}
 
 struct Option {
   const char* name;
   const char* alias;  // another spelling, or null: the show spells it -bpp
   bool takesValue;
-  bool (*read)(const char* value);
+  const char** keep;                // where its value is kept for later, or null
+  bool (*read)(const char* value);  // what it does at once, or null
 };
 static const Option kOptions[] = {
-    {"--frame", nullptr, true, OneFrame},    {"--at", nullptr, true, At},
-    {"-o", nullptr, true, PngName},          {"--out", nullptr, true, OutDir},
-    {"--from", nullptr, true, From},         {"--to", nullptr, true, To},
-    {"--every", nullptr, true, Every},       {"--video", nullptr, true, Video},
-    {"--fps", nullptr, true, Fps},           {"--bpp", "-bpp", true, Bpp},
-    {"--captions", nullptr, true, Captions}, {"-C", nullptr, true, Folder},
-    {"--check", nullptr, false, Check},      {"-h", "--help", false, Help},
-    {"-v", "--verbose", false, Verbose},
+    {"--frame", nullptr, true, nullptr, OneFrame},
+    {"--at", nullptr, true, nullptr, At},
+    {"-o", nullptr, true, &given.pngName, nullptr},
+    {"--out", nullptr, true, &given.outDir, Sequence},
+    {"--from", nullptr, true, nullptr, From},
+    {"--to", nullptr, true, nullptr, To},
+    {"--every", nullptr, true, nullptr, Every},
+    {"--video", nullptr, true, &given.video, Video},
+    {"--fps", nullptr, true, nullptr, Fps},
+    {"--bpp", "-bpp", true, nullptr, Bpp},
+    {"--captions", nullptr, true, &given.captions, nullptr},
+    {"-C", nullptr, true, &given.folder, nullptr},
+    {"--check", nullptr, false, nullptr, Check},
+    {"-h", "--help", false, nullptr, Help},
+    {"-v", "--verbose", false, nullptr, Verbose},
 };
 
 static const Option* Find(const char* spelled) {
@@ -248,7 +242,8 @@ static bool ReadArgument(int argc, char** argv, int& i) {
   }
   if (WasGiven(option->name)) return Fail("%s given twice", option->name);
   if (given.seenCount < kMaxSeen) given.seen[given.seenCount++] = option->name;
-  return option->read(value);
+  if (option->keep) *option->keep = value;
+  return !option->read || option->read(value);
 }
 
 // The options together: a job, what it needs, nothing another job reads.
