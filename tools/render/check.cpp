@@ -164,25 +164,9 @@ static void CheckPhoto(int k) {
         path, orientation, OrientationMeaning(orientation));
 }
 
-// The photo series, and every photo-like file in gfx/ that the show will not show.
-static void CheckPhotos() {
-  const int count = fotos + 1;
-  char next[32];
-  snprintf(next, sizeof next, "gfx/foto%02d.jpg", count + 1);
-  const bool brokenEnd = count < kMaxPhotos && Exists(next);
-  if (count == 0)
-    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
-        brokenEnd ? "" : " (gfx/foto01.jpg is missing)");
-  else if (count == kMaxPhotos)
-    Say("ok", "%d photos, gfx/foto01.jpg to gfx/foto50.jpg, the most the show takes", count);
-  else if (!brokenEnd)
-    Say("ok", "%d photo%s, gfx/foto01.jpg to gfx/foto%02d.jpg: the series ends there (no %s)",
-        count, count == 1 ? "" : "s", count, next);
-  if (brokenEnd)
-    Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
-        count, count == 1 ? "" : "s");
-  for (int k = 0; k < count; ++k) CheckPhoto(k);
-
+// Every photo-like file in gfx/ that the show will not show: the series has `count` photos
+// and ends at `next`, which is missing or does not load.
+static void CheckStrayPhotos(int count, const char* next) {
   DIR* dir = opendir("gfx");
   if (!dir) return;
   constexpr int kMaxNames = 256;
@@ -217,6 +201,28 @@ static void CheckPhotos() {
           "two digits, lower case",
           name);
   }
+}
+
+// The photo series, each photo of it, and every photo-like file in gfx/ that the show will
+// not show.
+static void CheckPhotos() {
+  const int count = fotos + 1;
+  char next[32];
+  snprintf(next, sizeof next, "gfx/foto%02d.jpg", count + 1);
+  const bool brokenEnd = count < kMaxPhotos && Exists(next);
+  if (count == 0)
+    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
+        brokenEnd ? "" : " (gfx/foto01.jpg is missing)");
+  else if (count == kMaxPhotos)
+    Say("ok", "%d photos, gfx/foto01.jpg to gfx/foto50.jpg, the most the show takes", count);
+  else if (!brokenEnd)
+    Say("ok", "%d photo%s, gfx/foto01.jpg to gfx/foto%02d.jpg: the series ends there (no %s)",
+        count, count == 1 ? "" : "s", count, next);
+  if (brokenEnd)
+    Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
+        count, count == 1 ? "" : "s");
+  for (int k = 0; k < count; ++k) CheckPhoto(k);
+  CheckStrayPhotos(count, next);
 }
 
 // Whether the text holds a UTF-8 sequence: the show draws bytes as Latin-1.
