@@ -59,8 +59,9 @@ void MainLoop(Uint32 base);
 // renderer): each starts SDL and the font engine and opens a display its own way, then calls
 // LoadShow and StartShow, and at its end ReleaseShow.
 
-// Loads the show of the working directory: LoadFonts, LoadCaptions, LoadGFX (which draws the
-// loading screen through Render(0) and sets fotos and ENDTIME). Needs TTF_Init and the display.
+// Loads the show of the working directory: LoadFonts, LoadCaptions(captionFile), LoadGFX
+// (which draws the loading screen through Render(0) and sets fotos and ENDTIME). Needs
+// TTF_Init and the display.
 void LoadShow(const char* captionFile);
 // Installs the show's captions, the one place that chooses them: those of `captionFile` when
 // one is named (the renderer's --captions), else the built-in ones.

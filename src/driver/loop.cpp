@@ -23,9 +23,11 @@ void ProcessEvents() {
 
 void StepTo(int to, Passes between) {
   while (MainProgram && frame < to) {
+    // The pass of ENDTIME, whose black the snapshot of the next step copies.
     if (between == kEveryStep && frame == ENDTIME) Render(ENDTIME);
     frame++;
     Compute(frame);
+    // The pass after this step, in the slot range, would carry out a hide request.
     if (between == kEveryStep && frame >= kFirstSlot && frame < ENDTIME - kEndPicture)
       HandleHideRequest();
   }

@@ -49,11 +49,11 @@ void PrintUsage(FILE* stream);
 constexpr int kFramesPerSecond = 1000 / kStepMs;
 
 // Opens a display of the show's format on SDL's dummy video driver (unless SDL_VIDEODRIVER
-// names another), and loads the show of the working directory as its start-up does: fonts,
-// captions (the built-in ones or settings.captions), pictures and photos. Then Compute(0).
-// Prints a message and returns an exit status other than kExitDone when it cannot.
+// names another), and opens the show of the working directory as the show's start-up does:
+// LoadShow (with settings.captions, if given), then StartShow. Prints a message and returns
+// an exit status other than kExitDone when it cannot.
 int OpenShow();
-// Releases what OpenShow loaded, as the show's shutdown does.
+// Releases what OpenShow loaded, with the show's ReleaseShow.
 void CloseShow();
 // The last step of the show, the first after the fade: ENDTIME + 401.
 int LastFrame();
