@@ -1,7 +1,6 @@
 #include "bench.h"
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,11 +13,11 @@
 #include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
+#include "render.h"
 #include "text/text.h"
 
 namespace fs = std::filesystem;
 
-static constexpr int kDemoPhotos = 19;
 static constexpr int kBatches = 41, kBatch = 10;  // calls timed together, batches compared
 
 SDL_Surface* OpenBenchDisplay(int depth) {
@@ -39,9 +38,7 @@ std::string ShowFolder(int photos) {
   const fs::path demo = TOLVANE_DEMO_DIR;
   fs::create_directories(dir / "gfx");
   fs::create_directories(dir / "sfx");
-  for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
-    fs::copy_file(demo / "gfx" / name, dir / "gfx" / name);
-  fs::copy_file(demo / "sfx" / "belong.mod", dir / "sfx" / "belong.mod");
+  for (const char* name : kShowFiles) fs::copy_file(demo / name, dir / name);
   char from[32], to[32];
   for (int k = 1; k <= photos; k++) {
     snprintf(from, sizeof from, "foto%02d.jpg", (k - 1) % kDemoPhotos + 1);
@@ -56,26 +53,16 @@ void RemoveShowFolders() {
   fs::remove_all(FolderRoot(), ignored);
 }
 
-static int savedStderr = -1;
-
 void Quiet() {
-  if (savedStderr >= 0) return;
-  fflush(stderr);
-  savedStderr = dup(STDERR_FILENO);
-  const int null = open("/dev/null", O_WRONLY);
-  dup2(null, STDERR_FILENO);
-  close(null);
+  static FILE* null = fopen("/dev/null", "w");
+  if (null) RedirectStderr(null);
 }
 
 void Loud() {
-  if (savedStderr < 0) return;
-  fflush(stderr);
-  dup2(savedStderr, STDERR_FILENO);
-  close(savedStderr);
-  savedStderr = -1;
+  RestoreStderr();
 }
 
-void LoadShow(const std::string& folder, int depth) {
+void OpenBenchShow(const std::string& folder, int depth) {
   ReleaseTextPictures();
   ResetAssets();
   ResetAnim();
@@ -84,16 +71,9 @@ void LoadShow(const std::string& folder, int depth) {
   OpenBenchDisplay(depth);
   fs::current_path(folder);
   Quiet();
-  LoadFonts();
-  LoadTXT2();
-  LoadGFX();
+  LoadShow(nullptr);
   Loud();
-  frame = 0;
-  Compute(0);
-}
-
-void StepTo(int to) {
-  while (frame < to) Compute(++frame);
+  StartShow();
 }
 
 static size_t Bytes(const SDL_Surface* picture) {

@@ -10,10 +10,11 @@
 #include <functional>
 #include <string>
 
-constexpr int kScreenWidth = 640, kScreenHeight = 480;
-constexpr double kStepNs = 10e6;  // one step of the show's clock
+#include "facts.h"
 
-// Opens SDL's dummy display at 640x480 in `depth` bits per pixel with the program's default
+constexpr double kStepNs = kStepMs * 1e6;  // one step of the show's clock
+
+// Opens SDL's dummy display at the show's size in `depth` bits per pixel with the program's default
 // flags and makes it the program's `screen`.
 SDL_Surface* OpenBenchDisplay(int depth);
 
@@ -23,15 +24,14 @@ std::string ShowFolder(int photos);
 // Removes every folder ShowFolder made.
 void RemoveShowFolders();
 
-// Standard error goes to /dev/null from Quiet until Loud: the loader reports every picture.
+// Standard error goes to /dev/null from Quiet until Loud (through the renderer's
+// redirection): the loader reports every picture.
 void Quiet();
 void Loud();
 
-// Everything StartUp loads (fonts, captions, pictures) from `folder` at `depth`, with all
-// state reset first; then Compute(0). The working directory stays `folder`.
-void LoadShow(const std::string& folder, int depth);
-// Computes every step after the current frame up to `to`, as the main loop does.
-void StepTo(int to);
+// The show of `folder` opened at `depth` as every program opens it (LoadShow, StartShow),
+// with all state reset first. The working directory stays `folder`.
+void OpenBenchShow(const std::string& folder, int depth);
 // Bytes of every picture and photo held, as decoded and converted.
 size_t PictureBytes();
 

@@ -77,7 +77,7 @@ void LoadAllPhotos() {
 }
 
 void LoadPhotos(benchmark::State& state, int photos, int depth) {
-  LoadShow(ShowFolder(photos), depth);
+  OpenBenchShow(ShowFolder(photos), depth);
   Quiet();
   for (auto _ : state) LoadAllPhotos();
   const Yardstick y = Interleaved(
@@ -89,12 +89,12 @@ void LoadPhotos(benchmark::State& state, int photos, int depth) {
 }
 
 void JpegDecode(benchmark::State& state, int photos) {
-  LoadShow(ShowFolder(photos), 16);
+  OpenBenchShow(ShowFolder(photos), 16);
   for (auto _ : state) DecodeAll(photos);
 }
 
 void WholeLoadGFX(benchmark::State& state, int photos, int depth) {
-  LoadShow(ShowFolder(photos), depth);
+  OpenBenchShow(ShowFolder(photos), depth);
   Quiet();
   double ns = 0;
   for (auto _ : state) {

@@ -48,7 +48,7 @@ int Play(const std::string& folder, int depth, const std::string& rssLog, long& 
 
 void ShowMemory(benchmark::State& state, int depth) {
   const std::string folder = ShowFolder(kPhotos);
-  LoadShow(folder, depth);
+  OpenBenchShow(folder, depth);
   const double pictures = static_cast<double>(PictureBytes());
   const std::string rssLog = folder + "/rss-" + std::to_string(depth) + ".txt";
   long peakKb = 0;

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kPhotos = 19;
+constexpr int kPhotos = kDemoPhotos;
 constexpr int kFadeSample = 150;  // transparency 95: a mid value off SDL's special case of 128
 
 struct Phase {
@@ -36,17 +36,18 @@ size_t PassBytes(int depth) {
   return static_cast<size_t>(kScreenWidth) * kScreenHeight * (depth / 8);
 }
 
-// The show loaded at `depth` and stepped to the frame `frameOf` gives once it is loaded; the
-// fade snapshot holds the end picture.
+// The show loaded at `depth` and stepped to the frame `frameOf` gives once it is loaded, as
+// the main loop steps it; for a frame of the fade, a pass draws the end picture first, so
+// that the snapshot holds it.
 template <typename FrameOf>
 void ShowAt(int depth, FrameOf frameOf) {
-  LoadShow(ShowFolder(kPhotos), depth);
+  OpenBenchShow(ShowFolder(kPhotos), depth);
   const int f = frameOf();
   if (f > ENDTIME) {
-    StepTo(ENDTIME - 1);
+    StepTo(ENDTIME - 1, kOnePass);
     Render(ENDTIME - 1);
   }
-  StepTo(f);
+  StepTo(f, kOnePass);
   // The first pass carries out what the steps requested and lets SDL prepare its blits.
   Render(f);
 }

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "facts.h"
 
-constexpr int kFirstSlot = 1300, kSlotLength = 2000;
+namespace {
 
 long StatusKb(const char* status, const char* field) {
   const char* at = strstr(status, field);

@@ -56,8 +56,8 @@ class Loading : public testing::Test {
                                      testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir / "gfx");
-    for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
-      Copy(name, name);
+    fs::create_directories(dir / "sfx");
+    for (const char* name : kShowFiles) fs::copy_file(DemoFile(name), dir / name);
     fs::current_path(dir);
   }
   void TearDown() override {
@@ -177,12 +177,13 @@ TEST_F(Loading, TheLoadingScreenStandsWhileTheRestLoads) {
   LoadAll();
   SDL_Surface* display = SDL_GetVideoSurface();
   // The loading picture centred, the badge in the bottom-right corner, black elsewhere.
-  const int x = (640 - ohen->w) / 2, y = (480 - ohen->h) / 2;
+  const int x = (kScreenWidth - ohen->w) / 2, y = (kScreenHeight - ohen->h) / 2;
   EXPECT_EQ(PixelAt(display, 0, 0), 0u);
   EXPECT_EQ(PixelAt(display, x + ohen->w / 2, y + ohen->h / 2),
             PixelAt(ohen, ohen->w / 2, ohen->h / 2));
-  EXPECT_EQ(PixelAt(display, 639, 479), PixelAt(load, load->w - 1, load->h - 1));
-  EXPECT_EQ(PixelAt(display, 640 - load->w, 480 - load->h), PixelAt(load, 0, 0));
+  EXPECT_EQ(PixelAt(display, kScreenWidth - 1, kScreenHeight - 1),
+            PixelAt(load, load->w - 1, load->h - 1));
+  EXPECT_EQ(PixelAt(display, kScreenWidth - load->w, kScreenHeight - load->h), PixelAt(load, 0, 0));
 }
 
 TEST_F(Loading, FontsOpenSilentlyOrEndTheProcess) {
@@ -195,10 +196,10 @@ TEST_F(Loading, FontsOpenSilentlyOrEndTheProcess) {
   EXPECT_EQ(TTF_FontHeight(text_font) > TTF_FontHeight(names_font), true);
   ReleaseFonts();
 
-  fs::remove(dir / "gfx" / "arial.ttf");
+  fs::remove(dir / kFontFile);
   EXPECT_EXIT(LoadFonts(), testing::ExitedWithCode(2),
               "^Couldn't load 12 pt font from gfx/arial.ttf: ");
-  std::ofstream(dir / "gfx" / "arial.ttf") << "not a font";
+  std::ofstream(dir / kFontFile) << "not a font";
   EXPECT_EXIT(LoadFonts(), testing::ExitedWithCode(2),
               "^Couldn't load 12 pt font from gfx/arial.ttf: ");
 }

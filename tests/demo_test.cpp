@@ -13,16 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "facts.h"
 #include "render.h"
 #include "testing.h"
 
 namespace {
 
-constexpr int kPhotos = 19;
-constexpr int kPhotoWidth = 394, kPhotoHeight = 290;
-// Where the show puts the photo on the background, and the band of the names line.
-constexpr int kPhotoX = 123, kPhotoY = 95;
-constexpr int kNamesX = 145, kNamesTop = 410, kNamesBottom = 430;
+constexpr int kPhotos = kDemoPhotos;
+// The band of the names line on the background; the line rests at (kNamesRestX, kNamesY).
+constexpr int kNamesTop = 410, kNamesBottom = 430;
 
 std::string PhotoName(int k) {
   char name[32];
@@ -45,8 +44,8 @@ TEST(DemoPictures, EachDecodesAtItsDesignedSize) {
     std::string file;
     int w, h;
   };
-  std::vector<Expected> pictures = {{"gfx/back.png", 640, 480},
-                                    {"gfx/end.png", 640, 480},
+  std::vector<Expected> pictures = {{"gfx/back.png", kScreenWidth, kScreenHeight},
+                                    {"gfx/end.png", kScreenWidth, kScreenHeight},
                                     {"gfx/si.png", 361, 110},
                                     {"gfx/ohen.png", 320, 200},
                                     {"gfx/load.png", 180, 48}};
@@ -93,7 +92,7 @@ TEST(DemoPictures, BackgroundFramesThePhotoAndKeepsTheNamesStripCalm) {
   double sum = 0, squares = 0;
   int n = 0;
   for (int y = kNamesTop; y < kNamesBottom; ++y)
-    for (int x = kNamesX; x < 640; ++x) {
+    for (int x = kNamesRestX; x < kScreenWidth; ++x) {
       const double l = Luminance(ColourAt(back, x, y));
       sum += l, squares += l * l, ++n;
     }
@@ -141,7 +140,7 @@ class DemoModule : public ::testing::Test {
   static constexpr int kPatternSize = 64 * 4 * 4;
 
   void SetUp() override {
-    std::ifstream in(DemoFile("sfx/belong.mod"), std::ios::binary);
+    std::ifstream in(DemoFile(kMusicFile), std::ios::binary);
     data.assign(std::istreambuf_iterator<char>(in), {});
     ASSERT_GT(data.size(), size_t(kPatternOffset));
   }
@@ -229,11 +228,11 @@ TEST_F(DemoModule, SongLastsAtLeastThirtySeconds) {
 // same samples): no race with an audio thread.
 TEST_F(DemoModule, MixerPlaysItAudibly) {
   char why[256] = "";
-  ASSERT_TRUE(OpenMusic(DemoFile("sfx/belong.mod").c_str(), false, why, sizeof why)) << why;
+  ASSERT_TRUE(OpenMusic(DemoFile(kMusicFile).c_str(), false, why, sizeof why)) << why;
   // Ten seconds of sound: the intro and the start of the verse.
-  const long second = 2L * kMixerRate;  // stereo samples
+  const long second = 2L * kAudioRate;  // stereo samples
   std::vector<Sint16> samples(10 * second);
-  PlayMusic(samples.data(), 10L * kMixerRate);
+  PlayMusic(samples.data(), 10L * kAudioRate);
   CloseMusic();
   // Each second on its own: sound all the way, loud enough, rarely at full scale.
   for (int s = 0; s < 10; ++s) {

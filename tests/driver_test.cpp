@@ -89,7 +89,7 @@ class Show : public testing::Test {
 
   void SetUp() override {
     display = OpenTestDisplay(16);
-    stepped = false;
+    started = false;
     ResetAssets();
     ResetAnim();
     ResetText();
@@ -114,19 +114,20 @@ class Show : public testing::Test {
   // What LoadGFX leaves with `photos` photos of distinct colours.
   void Load(int photos) {
     ReleaseGFX();
-    back = Solid(640, 480, 0, 0, 200);
-    end = Solid(640, 480, 200, 0, 0);
+    back = Solid(kScreenWidth, kScreenHeight, 0, 0, 200);
+    end = Solid(kScreenWidth, kScreenHeight, 200, 0, 0);
     for (int i = 0; i < photos; i++) foto[i] = Solid(394, 290, 0, 255, static_cast<Uint8>(4 * i));
     fotos = photos - 1;
     ENDTIME = 2000 * photos + 3800;
   }
 
-  // Computes every step from the current one up to `to`, as the loop does.
+  // Takes every step from the current one up to `to`, as the loop does; the show starts as
+  // start-up starts it, the first time.
   void RunTo(int to) {
-    if (frame == 0 && to >= 0 && !stepped) Compute(0), stepped = true;
-    while (frame < to) Compute(++frame);
+    if (!started) StartShow(), started = true;
+    StepTo(to, kOnePass);
   }
-  bool stepped = false;
+  bool started = false;
 
   Uint32 Pixel(int x, int y) { return PixelAt(display, x, y); }
   Uint32 Rgb(Uint8 r, Uint8 g, Uint8 b) { return SDL_MapRGB(display->format, r, g, b); }
@@ -235,7 +236,7 @@ TEST_F(Show, SnapshotFadesWhatTheDisplayHeldAtItsStep) {
 }
 
 TEST_F(Show, BlitFadedClampsTheTransparency) {
-  SDL_Surface* red = Solid(640, 480, 200, 0, 0);
+  SDL_Surface* red = Solid(kScreenWidth, kScreenHeight, 200, 0, 0);
   SDL_FillRect(display, nullptr, 0);
   BlitFaded(red, display, -40);
   EXPECT_EQ(Pixel(5, 5), Rgb(200, 0, 0));
@@ -470,7 +471,7 @@ TEST_F(Show, AMissingLogoDrawsNothing) {
 
 TEST_F(Show, FrameZeroDrawsNoObject) {
   Load(1);
-  si = Solid(640, 480, 250, 250, 0);
+  si = Solid(kScreenWidth, kScreenHeight, 250, 250, 0);
   Compute(0);
   Render(0);
   EXPECT_EQ(Pixel(320, 240), 0u);
@@ -483,8 +484,8 @@ class Captions : public Show {
   void SetUp() override {
     Show::SetUp();
     if (!TTF_WasInit()) TTF_Init();
-    text_font = OpenFontAt96Dpi(DemoFile("gfx/arial.ttf").c_str(), 12);
-    names_font = OpenFontAt96Dpi(DemoFile("gfx/arial.ttf").c_str(), 10);
+    text_font = OpenFontAt96Dpi(DemoFile(kFontFile).c_str(), kTextPoints);
+    names_font = OpenFontAt96Dpi(DemoFile(kFontFile).c_str(), kNamesPoints);
     LoadTXT2();
   }
   // Whether any pixel of the band colour shows in the rectangle.
@@ -502,7 +503,8 @@ TEST_F(Captions, TheBoxStandsUntilOffset780AndTheNamesLineEntersWithThePhoto) {
   RunTo(1300);
   Render(1300);
   EXPECT_TRUE(BandIn(115, 100, 515, 400)) << "description box over the photo area";
-  EXPECT_FALSE(BandIn(0, 405, 640, 480)) << "names line waits beyond the right edge";
+  EXPECT_FALSE(BandIn(0, 405, kScreenWidth, kScreenHeight))
+      << "names line waits beyond the right edge";
   RunTo(1300 + 779);
   Render(frame);
   EXPECT_TRUE(BandIn(115, 100, 515, 400));
@@ -511,7 +513,7 @@ TEST_F(Captions, TheBoxStandsUntilOffset780AndTheNamesLineEntersWithThePhoto) {
   Render(frame);
   EXPECT_FALSE(tt[kBoxObject].active);
   EXPECT_EQ(doflash, 0);
-  EXPECT_FALSE(BandIn(0, 0, 640, 480));
+  EXPECT_FALSE(BandIn(0, 0, kScreenWidth, kScreenHeight));
   RunTo(1300 + 838);
   Render(frame);
   EXPECT_EQ(Pixel(300, 200), PhotoColour(0));
@@ -522,7 +524,7 @@ TEST_F(Captions, TheBoxStandsUntilOffset780AndTheNamesLineEntersWithThePhoto) {
   Render(3300);
   EXPECT_TRUE(tt[kBoxObject].active);
   EXPECT_TRUE(BandIn(115, 100, 515, 400));
-  EXPECT_FALSE(BandIn(0, 405, 640, 480));
+  EXPECT_FALSE(BandIn(0, 405, kScreenWidth, kScreenHeight));
 }
 
 TEST_F(Captions, StepsCrossingTheHideAndThePhotoTogether) {
@@ -557,7 +559,7 @@ TEST_F(Captions, AnEmptyCaptionTableShowsTheSlotsWithoutCaptions) {
   Render(1300);
   EXPECT_FALSE(tt[kNamesObject].active);
   EXPECT_FALSE(tt[kBoxObject].active);
-  EXPECT_FALSE(BandIn(0, 0, 640, 480));
+  EXPECT_FALSE(BandIn(0, 0, kScreenWidth, kScreenHeight));
 }
 
 }  // namespace

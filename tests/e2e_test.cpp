@@ -47,32 +47,37 @@ TEST_F(EndToEnd, OnePhotoShowPlaysToItsEndAndExitsByItself) {
   SDL_Surface* load = Picture("load.png");
   SDL_Surface* shot = run.Screen(loading);
   ASSERT_NE(shot, nullptr);
-  const int ox = (640 - ohen->w) / 2, oy = (480 - ohen->h) / 2;
-  EXPECT_EQ(Differences(shot, ohen, ox, oy, SDL_Rect{0, 0, 640, Uint16(480 - load->h)}), 0);
-  EXPECT_EQ(Differences(shot, load, 640 - load->w, 480 - load->h,
-                        SDL_Rect{Sint16(640 - load->w), Sint16(480 - load->h), Uint16(load->w),
-                                 Uint16(load->h)}),
+  const int ox = (kScreenWidth - ohen->w) / 2, oy = (kScreenHeight - ohen->h) / 2;
+  EXPECT_EQ(Differences(shot, ohen, ox, oy,
+                        SDL_Rect{0, 0, kScreenWidth, Uint16(kScreenHeight - load->h)}),
+            0);
+  EXPECT_EQ(Differences(shot, load, kScreenWidth - load->w, kScreenHeight - load->h,
+                        SDL_Rect{Sint16(kScreenWidth - load->w), Sint16(kScreenHeight - load->h),
+                                 Uint16(load->w), Uint16(load->h)}),
             0);
   SDL_FreeSurface(shot);
 
   SDL_Surface* si = Picture("si.png");
   shot = run.Screen(standingLogo);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(Differences(shot, si, (640 - si->w) / 2, (480 - si->h) / 2, kWholeScreen), 0)
+  EXPECT_EQ(
+      Differences(shot, si, (kScreenWidth - si->w) / 2, (kScreenHeight - si->h) / 2, kWholeScreen),
+      0)
       << "the logo stands centred on black";
   SDL_FreeSurface(shot);
 
   SDL_Surface* back = Picture("back.png");
   shot = run.Screen(box);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, 640, 95}), 0) << "background above";
+  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, kScreenWidth, 95}), 0)
+      << "background above";
   SDL_FreeSurface(shot);
 
   SDL_Surface* foto = Picture("foto01.jpg");
   shot = run.Screen(photo);
   ASSERT_NE(shot, nullptr);
   EXPECT_EQ(Differences(shot, foto, 123, 95, SDL_Rect{123, 95, 394, 290}), 0);
-  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, 640, 95}), 0);
+  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, kScreenWidth, 95}), 0);
   SDL_FreeSurface(shot);
 
   SDL_Surface* end = Picture("end.png");

@@ -350,33 +350,34 @@ TEST_P(MissingPicture, IsReportedAndDrawnAsNothing) {
   SDL_Surface* shot = run.Screen(0);
   ASSERT_NE(shot, nullptr);
   // The two loading pictures of the demo do not overlap.
-  const SDL_Rect upper = {0, 0, 640, 400}, lower = {0, 400, 640, 80};
+  const SDL_Rect upper = {0, 0, kScreenWidth, 400}, lower = {0, 400, kScreenWidth, 80};
   if (ohen)
     EXPECT_EQ(Differences(shot, ohen, 160, 140, upper), 0);
   else
     EXPECT_EQ(Differences(shot, nullptr, 0, 0, upper), 0);
   if (load)
-    EXPECT_EQ(Differences(shot, load, 640 - load->w, 480 - load->h, lower), 0);
+    EXPECT_EQ(Differences(shot, load, kScreenWidth - load->w, kScreenHeight - load->h, lower), 0);
   else
     EXPECT_EQ(Differences(shot, nullptr, 0, 0, lower), 0);
   SDL_FreeSurface(shot);
 
   shot = run.Screen(kLogoStands);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(
-      Differences(shot, si, si ? (640 - si->w) / 2 : 0, si ? (480 - si->h) / 2 : 0, kWholeScreen),
-      0);
+  EXPECT_EQ(Differences(shot, si, si ? (kScreenWidth - si->w) / 2 : 0,
+                        si ? (kScreenHeight - si->h) / 2 : 0, kWholeScreen),
+            0);
   SDL_FreeSurface(shot);
 
   shot = run.Screen(kBoxShown);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, 640, 95}), 0) << "above the box";
+  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, kScreenWidth, 95}), 0) << "above the box";
   SDL_FreeSurface(shot);
 
   shot = run.Screen(kPhotoPhase);
   ASSERT_NE(shot, nullptr);
   EXPECT_EQ(Differences(shot, foto, 123, 95, kPhotoArea), 0);
-  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, 640, 95}), 0) << "above the photo";
+  EXPECT_EQ(Differences(shot, back, 0, 0, SDL_Rect{0, 0, kScreenWidth, 95}), 0)
+      << "above the photo";
   SDL_FreeSurface(shot);
 
   shot = run.Screen(kEndPhase);
@@ -414,7 +415,7 @@ TEST_F(Reliability, AllFiveFixedPicturesMissingLeaveBlackAndThePhotos) {
   SDL_Surface* foto = Picture("foto01.jpg");
   SDL_Surface* shot = run.Screen(kPhotoPhase);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(Differences(shot, foto, 123, 95, SDL_Rect{0, 0, 640, 400}), 0)
+  EXPECT_EQ(Differences(shot, foto, 123, 95, SDL_Rect{0, 0, kScreenWidth, 400}), 0)
       << "the photo alone on black, the names line below it";
   SDL_FreeSurface(shot);
   SDL_FreeSurface(foto);
@@ -439,8 +440,8 @@ TEST_P(DamagedFile, IsReportedOnceAndTheShowGoesOn) {
   const Damage& damage = GetParam();
   show.DemoFiles();
   show.Photos(3);
-  for (const fs::path& file : {show.Gfx("back.png"), show.Gfx("si.png"), show.Gfx("foto02.jpg"),
-                               show.Dir() / "sfx" / "belong.mod"})
+  for (const fs::path& file :
+       {show.Gfx("back.png"), show.Gfx("si.png"), show.Gfx("foto02.jpg"), show.Dir() / kMusicFile})
     damage.apply(file);
   ShowRun run = show.Play({}, {{"TOLVANE_PASS_MS", "100"}});
   EXPECT_FALSE(run.hung);
@@ -489,8 +490,7 @@ TEST_F(Reliability, UnreadableFilesAreReportedLikeMissingOnes) {
   }
   show.DemoFiles();
   show.Photos(3);
-  for (const fs::path& file :
-       {show.Gfx("si.png"), show.Gfx("foto02.jpg"), show.Dir() / "sfx" / "belong.mod"})
+  for (const fs::path& file : {show.Gfx("si.png"), show.Gfx("foto02.jpg"), show.Dir() / kMusicFile})
     fs::permissions(file, fs::perms::none);
   if (options.user) {
     // The build folder may be closed to other users: the program runs from a copy.
@@ -545,9 +545,9 @@ TEST_F(Reliability, CmykPhotoIsShownAsDecoded) {
 TEST_F(Reliability, SixteenBitPngIsShownAtEightBitsAChannel) {
   show.DemoFiles();
   // Each 16-bit sample is the 8-bit value v written as v * 257.
-  PngPicture picture = {640, 480, PNG_COLOR_TYPE_RGB, 16, nullptr, {}, {}};
+  PngPicture picture = {kScreenWidth, kScreenHeight, PNG_COLOR_TYPE_RGB, 16, nullptr, {}, {}};
   picture.fill = [](int y, std::vector<Uint8>& row) {
-    for (int x = 0; x < 640; x++) {
+    for (int x = 0; x < kScreenWidth; x++) {
       const Uint8 v[3] = {static_cast<Uint8>(x * 255 / 639), static_cast<Uint8>(y * 255 / 479),
                           0x60};
       for (int c = 0; c < 3; c++) row[6 * x + 2 * c] = row[6 * x + 2 * c + 1] = v[c];
@@ -564,7 +564,7 @@ TEST_F(Reliability, SixteenBitPngIsShownAtEightBitsAChannel) {
   SDL_Surface* display = SDL_GetVideoSurface();
   int differ = 0;
   for (int y = 0; y < 95; y++)
-    for (int x = 0; x < 640; x++) {
+    for (int x = 0; x < kScreenWidth; x++) {
       SDL_Color c = ColourAt(shot, x, y);
       differ += SDL_MapRGB(display->format, c.r, c.g, c.b) !=
                 SDL_MapRGB(display->format, static_cast<Uint8>(x * 255 / 639),
@@ -654,7 +654,8 @@ TEST_F(Reliability, PictureTooWideForSdlIsLeftOut) {
   EXPECT_EQ(run.LastFrame(), LastStep(1));
   SDL_Surface* shot = run.Screen(kBoxShown);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(Differences(shot, nullptr, 0, 0, SDL_Rect{0, 0, 640, 95}), 0) << "black above the box";
+  EXPECT_EQ(Differences(shot, nullptr, 0, 0, SDL_Rect{0, 0, kScreenWidth, 95}), 0)
+      << "black above the box";
   SDL_FreeSurface(shot);
 }
 
@@ -715,7 +716,7 @@ class FontFile : public Reliability, public testing::WithParamInterface<BadFont>
 TEST_P(FontFile, EndsTheProgramWithStatus2BeforeAnyPicture) {
   show.DemoFiles();
   show.Photos(1);
-  GetParam().apply(show.Gfx("arial.ttf"));
+  GetParam().apply(show.Dir() / kFontFile);
   ShowRun run = show.Play({});
   EXPECT_FALSE(run.hung);
   EXPECT_EQ(run.status, 2);
@@ -735,7 +736,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Reliability, FontWithoutUnicodeMapEndsTheProgramWithStatus2) {
   show.DemoFiles();
-  StripUnicodeMaps(show.Gfx("arial.ttf"));
+  StripUnicodeMaps(show.Dir() / kFontFile);
   ShowRun run = show.Play({});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, kAudioLine);
@@ -745,7 +746,7 @@ TEST_F(Reliability, FontWithoutUnicodeMapEndsTheProgramWithStatus2) {
 TEST_F(Reliability, CorruptModulesLeaveTheShowSilentWithItsFullTiming) {
   show.DemoFiles();
   show.Photos(1);
-  const fs::path module = show.Dir() / "sfx" / "belong.mod";
+  const fs::path module = show.Dir() / kMusicFile;
   const std::vector<Uint8> good = Bytes(module);
   // Noise; the module's header with its sample lengths and pattern count scrambled; a text.
   std::vector<std::vector<Uint8>> corrupt(3, good);
@@ -907,7 +908,9 @@ TEST_F(Reliability, StormsOfUnrelatedEventsChangeNothing) {
   SDL_Surface* si = Picture("si.png");
   SDL_Surface* shot = run.Screen(kLogoStands);
   ASSERT_NE(shot, nullptr);
-  EXPECT_EQ(Differences(shot, si, (640 - si->w) / 2, (480 - si->h) / 2, kWholeScreen), 0);
+  EXPECT_EQ(
+      Differences(shot, si, (kScreenWidth - si->w) / 2, (kScreenHeight - si->h) / 2, kWholeScreen),
+      0);
   SDL_FreeSurface(shot);
   SDL_FreeSurface(si);
 }
@@ -1007,13 +1010,15 @@ TEST_P(Options, AskForTheirModeAndPlayTheShow) {
   if (obtained % 8 == 0) {
     OpenTestDisplay(obtained);
     SDL_Surface* si = Picture("si.png");
-    EXPECT_EQ(Differences(shot, si, (640 - si->w) / 2, (480 - si->h) / 2, kWholeScreen), 0);
+    EXPECT_EQ(Differences(shot, si, (kScreenWidth - si->w) / 2, (kScreenHeight - si->h) / 2,
+                          kWholeScreen),
+              0);
     SDL_FreeSurface(si);
   } else {
     SDL_Surface* si = Picture("si.png");
-    const SDL_Rect logo = {static_cast<Sint16>((640 - si->w) / 2),
-                           static_cast<Sint16>((480 - si->h) / 2), static_cast<Uint16>(si->w),
-                           static_cast<Uint16>(si->h)};
+    const SDL_Rect logo = {static_cast<Sint16>((kScreenWidth - si->w) / 2),
+                           static_cast<Sint16>((kScreenHeight - si->h) / 2),
+                           static_cast<Uint16>(si->w), static_cast<Uint16>(si->h)};
     EXPECT_GT(Differences(shot, nullptr, 0, 0, logo), si->w * si->h / 4);
     EXPECT_EQ(Differences(shot, nullptr, 0, 0, kWholeScreen),
               Differences(shot, nullptr, 0, 0, logo));
@@ -1063,8 +1068,62 @@ int TextLinesOfCaption(int c) {
 
 class SlowPasses : public Reliability, public testing::WithParamInterface<const char*> {};
 
+// Each slot start rendered its caption exactly once, at its own step, slots in order.
+void ExpectEachCaptionRenderedOnceAtItsSlot(const ShowRun& run, int photos) {
+  LoadTXT2();
+  std::vector<std::pair<long, int>> renders;  // frame, lines rendered there
+  for (const auto& call : run.Calls("text")) {
+    if (renders.empty() || renders.back().first != call[0]) renders.push_back({call[0], 0});
+    renders.back().second++;
+  }
+  ASSERT_EQ(renders.size(), static_cast<size_t>(photos));
+  for (int q = 0; q < photos; q++) {
+    EXPECT_EQ(renders[q].first, kSlot + 2000 * q);
+    EXPECT_EQ(renders[q].second, TextLinesOfCaption(q)) << "slot " << q;
+  }
+}
+
+// The snapshot for the fade was taken once, at ENDTIME + 1 (the loader's own screen-sized
+// pictures come before the show).
+void ExpectOneSnapshotAt(const ShowRun& run, long step) {
+  std::vector<long> snapshots;
+  for (const auto& call : run.Calls("surface"))
+    if (call[0] > 0 && call[1] == kScreenWidth && call[2] == kScreenHeight)
+      snapshots.push_back(call[0]);
+  EXPECT_EQ(snapshots, std::vector<long>{step});
+}
+
+// The box of slot q stands until offset 780 is computed and is gone from the next pass on.
+void ExpectTheBoxGoneFromThePassAfterTheHide(const ShowRun& run, int q) {
+  const int s = kSlot + 2000 * q;
+  SDL_Surface* back = Picture("back.png");
+  SDL_Surface* photo = Picture(PhotoName(q + 1));
+  int before = 0, after = 0;
+  for (const Pass& p : run.passes) {
+    const int offset = p.frame - s;
+    if (offset < 680 || offset > 840) continue;
+    SDL_Surface* shot = run.Screen(p.frame);
+    ASSERT_NE(shot, nullptr) << p.frame;
+    if (offset < kHide) {
+      before++;
+      EXPECT_GT(Differences(shot, back, 0, 0, kBoxArea), 0) << "box shown at " << p.frame;
+    } else if (offset < kPhotoShown) {
+      after++;
+      EXPECT_EQ(Differences(shot, back, 0, 0, kWholeScreen), 0) << "box gone at " << p.frame;
+    } else {
+      after++;
+      EXPECT_EQ(Differences(shot, photo, 123, 95, kPhotoArea), 0) << "photo at " << p.frame;
+    }
+    SDL_FreeSurface(shot);
+  }
+  EXPECT_GT(before, 0) << "slot " << q;
+  EXPECT_GT(after, 0) << "slot " << q;
+  SDL_FreeSurface(photo);
+  SDL_FreeSurface(back);
+}
+
 TEST_P(SlowPasses, KeepEveryStepOnceAndInOrder) {
-  constexpr int kPhotos = 19;
+  constexpr int kPhotos = kDemoPhotos;
   show.DemoFiles();
   show.Photos(kPhotos);
   // Around the hide offset of the first, a middle and the last slot, every pass is saved: at
@@ -1080,54 +1139,9 @@ TEST_P(SlowPasses, KeepEveryStepOnceAndInOrder) {
   EXPECT_TRUE(LinesMatch(run.err, LoadingLines(kPhotos) + std::vector<std::string>{kMusicPlaying}));
   EXPECT_EQ(run.LastFrame(), LastStep(kPhotos));
   EXPECT_TRUE(StepsMatchClock(run));
-
-  // Each slot start rendered its caption exactly once, at its own step, slots in order.
-  LoadTXT2();
-  std::vector<std::pair<long, int>> renders;  // frame, lines rendered there
-  for (const auto& call : run.Calls("text")) {
-    if (renders.empty() || renders.back().first != call[0]) renders.push_back({call[0], 0});
-    renders.back().second++;
-  }
-  ASSERT_EQ(renders.size(), static_cast<size_t>(kPhotos));
-  for (int q = 0; q < kPhotos; q++) {
-    EXPECT_EQ(renders[q].first, kSlot + 2000 * q);
-    EXPECT_EQ(renders[q].second, TextLinesOfCaption(q)) << "slot " << q;
-  }
-  // The snapshot for the fade was taken once, at ENDTIME + 1 (the loader's own screen-sized
-  // pictures come before the show).
-  std::vector<long> snapshots;
-  for (const auto& call : run.Calls("surface"))
-    if (call[0] > 0 && call[1] == 640 && call[2] == 480) snapshots.push_back(call[0]);
-  EXPECT_EQ(snapshots, std::vector<long>{2000 * kPhotos + 3801});
-
-  // The box stands until offset 780 is computed and is gone from the next pass on.
-  SDL_Surface* back = Picture("back.png");
-  for (int q : watched) {
-    const int s = kSlot + 2000 * q;
-    SDL_Surface* photo = Picture(PhotoName(q + 1));
-    int before = 0, after = 0;
-    for (const Pass& p : run.passes) {
-      const int offset = p.frame - s;
-      if (offset < 680 || offset > 840) continue;
-      SDL_Surface* shot = run.Screen(p.frame);
-      ASSERT_NE(shot, nullptr) << p.frame;
-      if (offset < kHide) {
-        before++;
-        EXPECT_GT(Differences(shot, back, 0, 0, kBoxArea), 0) << "box shown at " << p.frame;
-      } else if (offset < kPhotoShown) {
-        after++;
-        EXPECT_EQ(Differences(shot, back, 0, 0, kWholeScreen), 0) << "box gone at " << p.frame;
-      } else {
-        after++;
-        EXPECT_EQ(Differences(shot, photo, 123, 95, kPhotoArea), 0) << "photo at " << p.frame;
-      }
-      SDL_FreeSurface(shot);
-    }
-    EXPECT_GT(before, 0) << "slot " << q;
-    EXPECT_GT(after, 0) << "slot " << q;
-    SDL_FreeSurface(photo);
-  }
-  SDL_FreeSurface(back);
+  ExpectEachCaptionRenderedOnceAtItsSlot(run, kPhotos);
+  ExpectOneSnapshotAt(run, 2000 * kPhotos + 3801);
+  for (int q : watched) ExpectTheBoxGoneFromThePassAfterTheHide(run, q);
 }
 
 INSTANTIATE_TEST_SUITE_P(Load, SlowPasses, testing::Values("50", "500", "500,50,7,1,130"),

@@ -18,54 +18,20 @@
 #include <vector>
 
 #include "render.h"
+#include "showrun.h"
 #include "testing.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 void Spit(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-struct Outcome {
-  int status = -1;  // exit status, or 128 + signal
-  std::string out, err;
-};
-
-// Runs `exe` in `dir` with its streams in files.
-Outcome Execute(const char* exe, const fs::path& dir, std::vector<std::string> args,
-                const std::map<std::string, std::string>& env = {}) {
-  const fs::path out = dir / ".out.txt", err = dir / ".err.txt";
-  const pid_t child = fork();
-  if (child == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    for (auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
-    std::vector<char*> argv = {const_cast<char*>(exe)};
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(exe, argv.data());
-    _exit(127);
-  }
-  int wstatus = 0;
-  waitpid(child, &wstatus, 0);
-  Outcome run;
-  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  run.out = Slurp(out);
-  run.err = Slurp(err);
-  return run;
-}
-
-Outcome Render(const fs::path& dir, std::vector<std::string> args) {
-  return Execute(TOLVANE_RENDER, dir, std::move(args));
+ShowRun Render(const fs::path& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), TOLVANE_RENDER);
+  return Run(dir, args, {}, RunOptions{}.timeoutSeconds);
 }
 
 // Pixels of `a` and `b` that differ once both are in the display's format, which keeps
@@ -75,8 +41,8 @@ int Differences(SDL_Surface* a, SDL_Surface* b, std::string& where) {
   SDL_Surface* x = SDL_ConvertSurface(a, display->format, 0);
   SDL_Surface* y = SDL_ConvertSurface(b, display->format, 0);
   int differ = 0;
-  for (int py = 0; py < 480; py++)
-    for (int px = 0; px < 640; px++)
+  for (int py = 0; py < kScreenHeight; py++)
+    for (int px = 0; px < kScreenWidth; px++)
       if (PixelAt(x, px, py) != PixelAt(y, px, py) && differ++ == 0)
         where = "first at (" + std::to_string(px) + ", " + std::to_string(py) + ")";
   SDL_FreeSurface(x);
@@ -87,48 +53,21 @@ int Differences(SDL_Surface* a, SDL_Surface* b, std::string& where) {
 // A show folder of the demo's files with `photos` photos.
 class RenderTest : public testing::Test {
  protected:
-  fs::path dir;
+  ShowFolder show{std::string("render-") +
+                  testing::UnitTest::GetInstance()->current_test_info()->name()};
+  const fs::path& dir = show.Dir();
 
   void SetUp() override {
     OpenTestDisplay(16);
-    dir =
-        fs::temp_directory_path() / ("tolvane-render-" + std::to_string(getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir / "gfx");
-    fs::create_directories(dir / "sfx");
-    for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
-      fs::copy_file(DemoFile(std::string("gfx/") + name), dir / "gfx" / name);
-    fs::copy_file(DemoFile("sfx/belong.mod"), dir / "sfx" / "belong.mod");
+    show.DemoFiles();
   }
-  void TearDown() override { fs::remove_all(dir); }
-
-  static std::string PhotoName(int k) {
-    char name[32];
-    snprintf(name, sizeof name, "foto%02d.jpg", k);
-    return name;
-  }
-  void Photos(int count) {
-    for (int k = 1; k <= count; k++)
-      fs::copy_file(DemoFile("gfx/" + PhotoName(k)), dir / "gfx" / PhotoName(k));
-  }
+  void Photos(int count) { show.Photos(count); }
 
   // Plays the real show under the controlled clock, saving the screens of `frames`.
-  Outcome PlayShow(const std::vector<int>& frames, std::vector<std::string> args = {}) {
+  ShowRun PlayShow(const std::vector<int>& frames, std::vector<std::string> args = {}) {
     std::string list;
     for (int f : frames) list += (list.empty() ? "" : ",") + std::to_string(f);
-    fs::create_directories(dir / "shots");
-    // In the sanitizer build: libmikmod keeps no frame pointers, so only the slow unwinder
-    // sees Mix_LoadMUS under the module the show keeps to its end (a suppressed leak).
-    const char* leakOptions = getenv("LSAN_OPTIONS");
-    return Execute(
-        TOLVANE_EXE, dir, std::move(args),
-        {{"LSAN_OPTIONS", std::string(leakOptions ? leakOptions : "") + ":fast_unwind_on_malloc=0"},
-         {"SDL_VIDEODRIVER", "dummy"},
-         {"SDL_AUDIODRIVER", "dummy"},
-         {"TOLVANE_CAPTURE", list},
-         {"TOLVANE_CAPTURE_DIR", (dir / "shots").string()},
-         {"LD_PRELOAD", TOLVANE_CLOCKSHIM}});
+    return show.Play(std::move(args), {{"TOLVANE_CAPTURE", list}});
   }
 
   // Each captured screen against the renderer's picture of the same frame.
@@ -138,7 +77,7 @@ class RenderTest : public testing::Test {
       const std::string png = (dir / ("render-" + std::to_string(f) + ".png")).string();
       std::vector<std::string> args = {"--frame", std::to_string(f), "-o", png};
       args.insert(args.end(), extra.begin(), extra.end());
-      const Outcome run = Render(dir, args);
+      const ShowRun run = Render(dir, args);
       ASSERT_EQ(run.status, 0) << run.err;
       EXPECT_EQ(run.err, "") << "nothing to say when all is well, and no progress off a terminal";
       SDL_Surface* shot =
@@ -165,12 +104,12 @@ TEST_F(RenderTest, FramesAreTheShowsPixelsInEveryPhase) {
   Photos(2);
   const std::vector<int> frames = {0,    500,  1000, 1250, 1300, 1700, 2085, 2110,
                                    2300, 3299, 3700, 5400, 7800, 7900, 8201};
-  const Outcome show = PlayShow(frames);
+  const ShowRun show = PlayShow(frames);
   ASSERT_EQ(show.status, 0) << show.err;
   ExpectSameFrames(frames);
 
   // A sequence is the same pictures, named by frame.
-  const Outcome run =
+  const ShowRun run =
       Render(dir, {"--out", "seq", "--from", "1000", "--to", "13s", "--every", "100"});
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> names;
@@ -190,7 +129,7 @@ TEST_F(RenderTest, FramesAreTheShowsPixelsInEveryPhase) {
 TEST_F(RenderTest, FramesAreTheShowsPixelsOnA32BitDisplayWithoutPhotos) {
   OpenTestDisplay(32);
   const std::vector<int> frames = {0, 1000, 2000, 3799, 3800, 4000};
-  const Outcome show = PlayShow(frames, {"-bpp", "32"});
+  const ShowRun show = PlayShow(frames, {"-bpp", "32"});
   ASSERT_EQ(show.status, 0) << show.err;
   ExpectSameFrames(frames, {"--bpp", "32"});
   OpenTestDisplay(16);
@@ -210,9 +149,9 @@ TEST(RenderMusic, IsWhatTheMixerPlays) {
     setenv("SDL_DISKAUDIODELAY", "0", 1);
     // As the show opens the mixer and starts the music, without the fade.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 ||
-        Mix_OpenAudio(kMixerRate, AUDIO_S16LSB, 2, kBuffer) < 0)
+        Mix_OpenAudio(kAudioRate, AUDIO_S16LSB, 2, kBuffer) < 0)
       _exit(2);
-    Mix_Music* music = Mix_LoadMUS(DemoFile("sfx/belong.mod").c_str());
+    Mix_Music* music = Mix_LoadMUS(DemoFile(kMusicFile).c_str());
     if (!music || Mix_PlayMusic(music, 100) < 0) _exit(3);
     // Silent buffers went out while the module loaded: wait for enough after them. The
     // driver's thread mixes them at whatever speed the machine allows (130 buffers are 97 s
@@ -240,7 +179,7 @@ TEST(RenderMusic, IsWhatTheMixerPlays) {
   ASSERT_GE(mixed.size(), static_cast<size_t>(kBuffers * kBuffer * 4));
 
   char why[256];
-  ASSERT_TRUE(OpenMusic(DemoFile("sfx/belong.mod").c_str(), true, why, sizeof why)) << why;
+  ASSERT_TRUE(OpenMusic(DemoFile(kMusicFile).c_str(), true, why, sizeof why)) << why;
   std::vector<Sint16> rendered(kBuffers * kBuffer * 2);
   // In uneven pieces: the mixer's buffers, not the caller's, decide when the module restarts.
   for (long done = 0; done < kBuffers * kBuffer;) {
@@ -259,8 +198,8 @@ std::vector<Sint16> SoundTrack(long first, long samples, long fadeOut) {
   FILE* file = tmpfile();
   bool loaded = false;
   char why[256] = "";
-  EXPECT_TRUE(WriteSoundTrack(DemoFile("sfx/belong.mod").c_str(), first, samples, fadeOut, file,
-                              loaded, why, sizeof why));
+  EXPECT_TRUE(WriteSoundTrack(DemoFile(kMusicFile).c_str(), first, samples, fadeOut, file, loaded,
+                              why, sizeof why));
   EXPECT_TRUE(loaded) << why;
   std::vector<Sint16> track(2 * samples + 1, 12345);  // one sentinel past the end
   rewind(file);
@@ -273,10 +212,10 @@ std::vector<Sint16> SoundTrack(long first, long samples, long fadeOut) {
 // Fades of 1000 ms: in from sample 0, out from the fade start, then silence; a track that
 // starts later is the same track from there.
 TEST(RenderMusic, SoundTrackFadesInAtFrameZeroAndOutAtTheFadeStart) {
-  constexpr long kSecond = kMixerRate;
+  constexpr long kSecond = kAudioRate;
   const long fadeOut = 2 * kSecond + kSecond / 4, samples = 4 * kSecond;
   char why[256];
-  ASSERT_TRUE(OpenMusic(DemoFile("sfx/belong.mod").c_str(), true, why, sizeof why)) << why;
+  ASSERT_TRUE(OpenMusic(DemoFile(kMusicFile).c_str(), true, why, sizeof why)) << why;
   std::vector<Sint16> raw(2 * samples);
   PlayMusic(raw.data(), samples);
   CloseMusic();
@@ -330,7 +269,7 @@ TEST_F(RenderTest, VideoKeepsSoundAndPictureInStep) {
   for (const char* name : {"part.mkv", "part.mp4"}) {
     SCOPED_TRACE(name);
     const std::string video = (dir / name).string();
-    const Outcome run = Render(dir, {"--video", video, "--from", "3700", "--to", "3990"});
+    const ShowRun run = Render(dir, {"--video", video, "--from", "3700", "--to", "3990"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(VideoFrames(dir, video), kFrames);
@@ -371,8 +310,8 @@ TEST_F(RenderTest, VideoKeepsSoundAndPictureInStep) {
     ASSERT_NE(b, nullptr);
     // The video is lossy: a small mean difference per channel.
     double error = 0;
-    for (int y = 0; y < 480; y += 4)
-      for (int x = 0; x < 640; x += 4) {
+    for (int y = 0; y < kScreenHeight; y += 4)
+      for (int x = 0; x < kScreenWidth; x += 4) {
         const SDL_Color p = ColourAt(a, x, y), q = ColourAt(b, x, y);
         error += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
       }
@@ -395,7 +334,7 @@ std::string WithOrientation(const std::string& jpeg) {
 }
 
 TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
-  const Outcome clean = Render(dir, {"-C", DemoFile(""), "--check"});
+  const ShowRun clean = Render(dir, {"-C", DemoFile(""), "--check"});
   EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
   EXPECT_NE(clean.out.find("19 photos, gfx/foto01.jpg to gfx/foto19.jpg"), std::string::npos)
       << clean.out;
@@ -412,12 +351,12 @@ TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
   Spit(dir / "gfx" / "foto03.jpg", WithOrientation(Slurp(DemoFile("gfx/foto03.jpg"))));
   fs::copy_file(DemoFile("gfx/foto05.jpg"), dir / "gfx" / "foto05.jpg");
   fs::copy_file(DemoFile("gfx/foto06.jpg"), dir / "gfx" / "foto6.jpg");
-  fs::remove(dir / "sfx" / "belong.mod");
+  fs::remove(dir / kMusicFile);
   Spit(dir / "captions.txt",
        "Ann and Bob\n-\nA line of text that is far too long to fit the box of the description\n"
        "Caf\xc3\xa9\n#\n");
 
-  const Outcome run = Render(dir, {"--check", "--captions", "captions.txt"});
+  const ShowRun run = Render(dir, {"--check", "--captions", "captions.txt"});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_EQ(run.err, "");
   for (const char* expected :
@@ -443,15 +382,15 @@ TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {
   for (const char* f : {"1700", "2300"}) {
     SCOPED_TRACE(f);
     ASSERT_EQ(Render(dir, {"--frame", f, "-o", "builtin.png"}).status, 0);
-    const Outcome run = Render(dir, {"--frame", f, "-o", "mine.png", "--captions", "mine.txt"});
+    const ShowRun run = Render(dir, {"--frame", f, "-o", "mine.png", "--captions", "mine.txt"});
     ASSERT_EQ(run.status, 0) << run.err;
     SDL_Surface* a = IMG_Load((dir / "builtin.png").c_str());
     SDL_Surface* b = IMG_Load((dir / "mine.png").c_str());
     ASSERT_TRUE(a && b);
     // The captions differ; the background above the photo area does not.
     int differ = 0, above = 0;
-    for (int y = 0; y < 480; y++)
-      for (int x = 0; x < 640; x++)
+    for (int y = 0; y < kScreenHeight; y++)
+      for (int x = 0; x < kScreenWidth; x++)
         if (PixelAt(a, x, y) != PixelAt(b, x, y)) (y < 95 ? above : differ)++;
     EXPECT_GT(differ, 100);
     EXPECT_EQ(above, 0);
@@ -460,13 +399,13 @@ TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {
   }
 
   Spit(dir / "empty.txt", "");
-  const Outcome empty = Render(dir, {"--frame", "1700", "-o", "x.png", "--captions", "empty.txt"});
+  const ShowRun empty = Render(dir, {"--frame", "1700", "-o", "x.png", "--captions", "empty.txt"});
   EXPECT_EQ(empty.status, 2);
   EXPECT_NE(
       empty.err.find("the caption file " + (dir / "empty.txt").string() + " holds no caption"),
       std::string::npos)
       << empty.err;
-  const Outcome missing = Render(dir, {"--frame", "1700", "-o", "x.png", "--captions", "none.txt"});
+  const ShowRun missing = Render(dir, {"--frame", "1700", "-o", "x.png", "--captions", "none.txt"});
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("cannot read the caption file " + (dir / "none.txt").string() +
                              ": No such file"),
@@ -502,19 +441,19 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
     std::string joined;
     for (const std::string& a : c.args) joined += a + " ";
     SCOPED_TRACE(joined);
-    const Outcome run = Render(dir, c.args);
+    const ShowRun run = Render(dir, c.args);
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
-  const Outcome ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
+  const ShowRun ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
   EXPECT_EQ(ok.status, 0) << "the last step of a show without photos is 4201: " << ok.err;
 
-  const Outcome help = Render(dir, {"--help"});
+  const ShowRun help = Render(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: tolvane-render", 0), 0u) << help.out;
 
-  fs::remove(dir / "gfx" / "arial.ttf");
-  const Outcome noFont = Render(dir, {"--frame", "0", "-o", "a.png"});
+  fs::remove(dir / kFontFile);
+  const ShowRun noFont = Render(dir, {"--frame", "0", "-o", "a.png"});
   EXPECT_EQ(noFont.status, 3);
   EXPECT_NE(noFont.err.find("couldn't load the caption font gfx/arial.ttf"), std::string::npos)
       << noFont.err;

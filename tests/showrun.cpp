@@ -62,9 +62,7 @@ ShowFolder::~ShowFolder() {
 void ShowFolder::DemoFiles() {
   fs::create_directories(dir / "gfx");
   fs::create_directories(dir / "sfx");
-  for (const char* name : {"load.png", "ohen.png", "back.png", "si.png", "end.png", "arial.ttf"})
-    fs::copy_file(DemoFile(std::string("gfx/") + name), Gfx(name));
-  fs::copy_file(DemoFile("sfx/belong.mod"), dir / "sfx" / "belong.mod");
+  for (const char* name : kShowFiles) fs::copy_file(DemoFile(name), dir / name);
 }
 
 void ShowFolder::Photos(int count) {
@@ -73,50 +71,26 @@ void ShowFolder::Photos(int count) {
     fs::copy_file(DemoFile("gfx/" + PhotoName((k - 1) % kDemoPhotos + 1)), Gfx(PhotoName(k)));
 }
 
-ShowRun ShowFolder::Play(std::vector<std::string> args, std::map<std::string, std::string> env,
-                         const RunOptions& options) {
+ShowRun Run(const fs::path& dir, const std::vector<std::string>& command,
+            const std::map<std::string, std::string>& env, int timeoutSeconds, uid_t user) {
   ShowRun run;
-  const fs::path shots = dir / "shots", passLog = dir / "passes.txt", callLog = dir / "calls.txt";
   const fs::path out = dir / "out.txt", err = dir / "err.txt";
-  fs::remove_all(shots);
-  fs::create_directories(shots);
-  for (const fs::path& log : {passLog, callLog, out, err}) fs::remove(log);
-  run.shots = shots;
-  env.emplace("SDL_VIDEODRIVER", "dummy");
-  env.emplace("SDL_AUDIODRIVER", "dummy");
-  env["TOLVANE_CAPTURE_DIR"] = shots;
-  env["TOLVANE_SHIM_LOG"] = passLog;
-  env["TOLVANE_CALL_LOG"] = callLog;
-  env["LD_PRELOAD"] = options.shim;
-  // A sanitized program records whole stacks, through libraries without frame pointers, so
-  // that the leak suppressions can name the library call that leaked.
-  const char* asan = getenv("ASAN_OPTIONS");
-  env.emplace("ASAN_OPTIONS", std::string(asan ? asan : "") + ":fast_unwind_on_malloc=0");
-  if (options.user) {
-    // Another user must be able to write the logs and screens.
-    fs::permissions(dir, fs::perms::all);
-    fs::permissions(shots, fs::perms::all);
-  }
-
-  std::vector<std::string> command = options.wrapper;
-  command.push_back(options.program);
-  command.insert(command.end(), args.begin(), args.end());
   const pid_t child = fork();
   if (child == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     if (!freopen(out.c_str(), "w", stdout)) _exit(126);
     if (!freopen(err.c_str(), "w", stderr)) _exit(126);
-    if (options.user && (setgid(options.user) != 0 || setuid(options.user) != 0)) _exit(126);
+    if (user && (setgid(user) != 0 || setuid(user) != 0)) _exit(126);
+    std::vector<std::string> words = command;
     std::vector<char*> argv;
-    for (std::string& a : command) argv.push_back(a.data());
+    for (std::string& a : words) argv.push_back(a.data());
     argv.push_back(nullptr);
     execvp(argv[0], argv.data());
     _exit(127);
   }
   // A hang is a finding, not a stuck test: the program is killed after the time limit.
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int wstatus = 0;
   while (waitpid(child, &wstatus, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -130,11 +104,54 @@ ShowRun ShowFolder::Play(std::vector<std::string> args, std::map<std::string, st
   run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   run.out = Slurp(out);
   run.err = Slurp(err);
-  std::istringstream passes(Slurp(passLog));
+  return run;
+}
+
+// The shim's logs and screens of a run in `dir`, fresh for each run.
+struct ShimFiles {
+  fs::path shots, passLog, callLog;
+};
+
+static ShimFiles FreshShimFiles(const fs::path& dir) {
+  const ShimFiles files = {dir / "shots", dir / "passes.txt", dir / "calls.txt"};
+  fs::remove_all(files.shots);
+  fs::create_directories(files.shots);
+  for (const fs::path& log : {files.passLog, files.callLog}) fs::remove(log);
+  return files;
+}
+
+static void ReadShimLogs(const ShimFiles& files, ShowRun& run) {
+  run.shots = files.shots;
+  std::istringstream passes(Slurp(files.passLog));
   Pass pass;
   while (passes >> pass.frame >> pass.ms) run.passes.push_back(pass);
-  std::istringstream calls(Slurp(callLog));
+  std::istringstream calls(Slurp(files.callLog));
   for (std::string line; std::getline(calls, line);) run.calls.push_back(line);
+}
+
+ShowRun ShowFolder::Play(std::vector<std::string> args, std::map<std::string, std::string> env,
+                         const RunOptions& options) {
+  const ShimFiles files = FreshShimFiles(dir);
+  env.emplace("SDL_VIDEODRIVER", "dummy");
+  env.emplace("SDL_AUDIODRIVER", "dummy");
+  env["TOLVANE_CAPTURE_DIR"] = files.shots;
+  env["TOLVANE_SHIM_LOG"] = files.passLog;
+  env["TOLVANE_CALL_LOG"] = files.callLog;
+  env["LD_PRELOAD"] = options.shim;
+  // A sanitized program records whole stacks, through libraries without frame pointers, so
+  // that the leak suppressions can name the library call that leaked.
+  const char* asan = getenv("ASAN_OPTIONS");
+  env.emplace("ASAN_OPTIONS", std::string(asan ? asan : "") + ":fast_unwind_on_malloc=0");
+  if (options.user) {
+    // Another user must be able to write the logs and screens.
+    fs::permissions(dir, fs::perms::all);
+    fs::permissions(files.shots, fs::perms::all);
+  }
+  std::vector<std::string> command = options.wrapper;
+  command.push_back(options.program);
+  command.insert(command.end(), args.begin(), args.end());
+  ShowRun run = Run(dir, command, env, options.timeoutSeconds, options.user);
+  ReadShimLogs(files, run);
   return run;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "facts.h"
+
 // One presented frame: the step drawn and the shim's clock at that moment.
 struct Pass {
   int frame;
@@ -40,6 +42,12 @@ struct RunOptions {
   std::string program = TOLVANE_EXE, shim = TOLVANE_CLOCKSHIM;
 };
 
+// Runs `command` in `dir` with `env` added (as `user` when non-zero), its streams in
+// dir/out.txt and dir/err.txt; killed after `timeoutSeconds`, which sets `hung`. Fills the
+// status and both streams.
+ShowRun Run(const std::filesystem::path& dir, const std::vector<std::string>& command,
+            const std::map<std::string, std::string>& env, int timeoutSeconds, uid_t user = 0);
+
 // A fresh folder for one test, removed with its contents afterwards.
 class ShowFolder {
  public:
@@ -54,7 +62,8 @@ class ShowFolder {
   void DemoFiles();
   // Demo photos foto01 ... foto<count>; past the demo's last one they repeat.
   void Photos(int count);
-  // Runs the program here with the given arguments and extra environment.
+  // Runs the program here under the clock shim with the given arguments and extra
+  // environment, and reads back the shim's logs and screens.
   ShowRun Play(std::vector<std::string> args, std::map<std::string, std::string> env = {},
                const RunOptions& options = {});
 
@@ -62,8 +71,7 @@ class ShowFolder {
   std::filesystem::path dir;
 };
 
-// The demo photo count and the demo show's file name of photo k.
-constexpr int kDemoPhotos = 19;
+// The demo show's file name of photo k.
 std::string PhotoName(int k);
 // Reads a whole file.
 std::string Slurp(const std::filesystem::path& path);
@@ -72,4 +80,4 @@ SDL_Surface* Picture(const std::string& name);
 // Counts the pixels of `area` on the screen that differ from `picture` placed at (x, y) (and
 // from black outside it). A null picture stands for black.
 int Differences(SDL_Surface* shot, SDL_Surface* picture, int x, int y, SDL_Rect area);
-constexpr SDL_Rect kWholeScreen = {0, 0, 640, 480};
+constexpr SDL_Rect kWholeScreen = {0, 0, kScreenWidth, kScreenHeight};

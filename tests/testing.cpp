@@ -2,13 +2,16 @@
 
 #include <cstdlib>
 
+#include "anim/anim.h"
+#include "facts.h"
+
 SDL_Surface* OpenTestDisplay(int depth) {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_Init(SDL_INIT_VIDEO);
   SDL_Surface* display = SDL_GetVideoSurface();
   if (!display || display->format->BitsPerPixel != depth)
-    display = SDL_SetVideoMode(640, 480, depth, SDL_SWSURFACE);
+    display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, SDL_SWSURFACE);
   return display;
 }
 
@@ -20,13 +23,7 @@ Uint32 PixelAt(SDL_Surface* surface, int x, int y) {
   SDL_LockSurface(surface);
   const Uint8 bpp = surface->format->BytesPerPixel;
   const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * bpp;
-  Uint32 value = 0;
-  switch (bpp) {
-    case 1: value = *p; break;
-    case 2: value = *reinterpret_cast<const Uint16*>(p); break;
-    case 3: value = p[0] | p[1] << 8 | p[2] << 16; break;
-    default: value = *reinterpret_cast<const Uint32*>(p); break;
-  }
+  const Uint32 value = PixelValue(p, bpp);
   SDL_UnlockSurface(surface);
   return value;
 }

@@ -60,7 +60,7 @@ bool Is(SDL_Surface* surface, int x, int y, SDL_Color colour) {
 }
 
 std::string Font() {
-  return DemoFile("gfx/arial.ttf");
+  return DemoFile(kFontFile);
 }
 
 struct Picture {
@@ -825,7 +825,7 @@ TEST_F(BuiltInCaptions, EveryRecordHasItsForm) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->w, 400) << i;
     EXPECT_EQ(box->h, 300) << i;
-    EXPECT_LE(LineSize(font13, names).w, 640 - 145) << i;
+    EXPECT_LE(LineSize(font13, names).w, kScreenWidth - kNamesRestX) << i;
   }
 }
 

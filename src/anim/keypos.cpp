@@ -1,4 +1,5 @@
 #include "anim/anim.h"
+#include "facts.h"
 
 CWP pt[kKeyPoolSize];
 
@@ -10,31 +11,28 @@ void CWP::Set(int x, int y, unsigned char alpha, int time, CWP* next) {
   this->next = next;
 }
 
-// The standard motions' distances, pixels.
-constexpr int kDropHeight = 480;      // the logo starts and ends this far from its rest point
-constexpr int kSlideDistance = 640;   // a slide starts this far past its rest point
-constexpr int kLeaveDistance = 1280;  // and ends this far before it
-
+// The motions' distances and times are the show's, in facts.h.
 void SiNabeh(int first, int start, int x, int y, int hold) {
   CWP* k = &pt[first];
   k[0].Set(x, y - kDropHeight, 0, start, &k[1]);
-  k[1].Set(x, y - 40, 0, start + 20, &k[2]);
-  k[2].Set(x, y + 20, 0, start + 30, &k[3]);  // overshoots below the rest point
-  k[3].Set(x, y, 0, start + 35, &k[4]);
-  k[4].Set(x, y, 0, start + hold + 35, &k[5]);
-  k[5].Set(x, y + kDropHeight, 0, start + hold + 65, nullptr);
+  k[1].Set(x, y - kDropShort, 0, start + kArrive, &k[2]);
+  k[2].Set(x, y + kDropOvershoot, 0, start + kBounce, &k[3]);
+  k[3].Set(x, y, 0, start + kSettle, &k[4]);
+  k[4].Set(x, y, 0, start + hold + kSettle, &k[5]);
+  k[5].Set(x, y + kDropHeight, 0, start + hold + kSettle + kDropFall, nullptr);
 }
 
-// Slides along the axis (ax, ay), a unit vector: in to the rest point, back 40, settles 20
-// past it (not at it), rests, leaves the other way.
+// Slides along the axis (ax, ay), a unit vector: in to the rest point, back, settles past it
+// (not at it), rests, leaves the other way.
 static void Slide(int first, int start, int x, int y, int hold, int ax, int ay) {
   CWP* k = &pt[first];
   k[0].Set(x + kSlideDistance * ax, y + kSlideDistance * ay, 0, start, &k[1]);
-  k[1].Set(x, y, 0, start + 20, &k[2]);
-  k[2].Set(x + 40 * ax, y + 40 * ay, 0, start + 30, &k[3]);
-  k[3].Set(x + 20 * ax, y + 20 * ay, 0, start + 35, &k[4]);
-  k[4].Set(x + 20 * ax, y + 20 * ay, 0, start + hold + 35, &k[5]);
-  k[5].Set(x - kLeaveDistance * ax, y - kLeaveDistance * ay, 0, start + hold + 55, nullptr);
+  k[1].Set(x, y, 0, start + kArrive, &k[2]);
+  k[2].Set(x + kSlideBounce * ax, y + kSlideBounce * ay, 0, start + kBounce, &k[3]);
+  k[3].Set(x + kSlideSettle * ax, y + kSlideSettle * ay, 0, start + kSettle, &k[4]);
+  k[4].Set(x + kSlideSettle * ax, y + kSlideSettle * ay, 0, start + hold + kSettle, &k[5]);
+  k[5].Set(x - kLeaveDistance * ax, y - kLeaveDistance * ay, 0,
+           start + hold + kSettle + kSlideLeave, nullptr);
 }
 
 void JmenaNabeh(int first, int start, int x, int y, int hold) {

@@ -1,61 +1,10 @@
 #include "anim/anim.h"
 
 #include <algorithm>
-#include <cstring>
 
 CIB tt[kObjectPoolSize];
 
-void SetTransparency(SDL_Surface* picture, int transparency) {
-  if (!picture) return;
-  const int t = std::clamp(transparency, 0, 255);
-  // SDL_SetAlpha without SDL_RLEACCEL takes a keyed picture's run-length encoding away for
-  // good, and every blit after it tests each pixel for the key. Drawn opaque, the encoded
-  // picture gives the same pixels, so the encoding is kept for it.
-  const bool keepRuns = t == 0 && (picture->flags & SDL_RLEACCELOK);
-  SDL_SetAlpha(picture, SDL_SRCALPHA | (keepRuns ? SDL_RLEACCEL : 0), static_cast<Uint8>(255 - t));
-}
-
-// Memory that may be written without locking: SDL's software surfaces.
-static bool InPlainMemory(const SDL_Surface* surface) {
-  return !SDL_MUSTLOCK(surface);
-}
-
-// What SDL's blit would merely copy: no key, no alpha that blends, the same pixel layout.
-static bool CopiedAsIs(const SDL_Surface* picture, const SDL_Surface* target) {
-  const SDL_PixelFormat* from = picture->format;
-  const SDL_PixelFormat* to = target->format;
-  const bool blends =
-      (picture->flags & SDL_SRCALPHA) && (from->alpha != SDL_ALPHA_OPAQUE || from->Amask);
-  return InPlainMemory(picture) && InPlainMemory(target) && !(picture->flags & SDL_SRCCOLORKEY) &&
-         !blends && !from->palette && !to->palette && from->BitsPerPixel == to->BitsPerPixel &&
-         from->BytesPerPixel == to->BytesPerPixel && from->Rmask == to->Rmask &&
-         from->Gmask == to->Gmask && from->Bmask == to->Bmask && from->Amask == to->Amask;
-}
-
-void BlitWhole(SDL_Surface* picture, SDL_Surface* target, int x, int y) {
-  SDL_Rect at = {static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(picture->w),
-                 static_cast<Uint16>(picture->h)};
-  if (!CopiedAsIs(picture, target)) {
-    SDL_UpperBlit(picture, nullptr, target, &at);
-    return;
-  }
-  // Clipped to the target's clip rectangle, as the blit is.
-  const SDL_Rect& clip = target->clip_rect;
-  const int left = std::max(static_cast<int>(at.x), static_cast<int>(clip.x));
-  const int top = std::max(static_cast<int>(at.y), static_cast<int>(clip.y));
-  const int right = std::min(at.x + picture->w, clip.x + clip.w);
-  const int bottom = std::min(at.y + picture->h, clip.y + clip.h);
-  if (left >= right || top >= bottom) return;
-  const int bpp = target->format->BytesPerPixel;
-  const size_t bytes = static_cast<size_t>(right - left) * bpp;
-  const Uint8* from = static_cast<const Uint8*>(picture->pixels) + (top - at.y) * picture->pitch +
-                      (left - at.x) * bpp;
-  Uint8* to = static_cast<Uint8*>(target->pixels) + top * target->pitch + left * bpp;
-  for (int row = top; row < bottom; ++row, from += picture->pitch, to += target->pitch)
-    memcpy(to, from, bytes);
-}
-
-CIB::CIB() : trail(false), alpha(0), surface(nullptr), path(nullptr) {}
+CIB::CIB() : active(false), trail(false), alpha(0), copies(0), surface(nullptr), path(nullptr) {}
 
 CIB::~CIB() {
   Dispose();
@@ -72,7 +21,7 @@ void CIB::Deactivate() {
   active = false;
 }
 
-// Never frees: the picture belongs to whoever stored it.
+// Never frees: the picture is owned by whoever stored it.
 void CIB::Dispose() {
   surface = nullptr;
 }

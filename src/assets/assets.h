@@ -4,6 +4,8 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include "facts.h"
+
 // Fixed pictures, in the display's pixel format; null until loaded or when loading failed.
 extern SDL_Surface* load;  // loading screen, bottom-right corner
 extern SDL_Surface* ohen;  // loading screen, centred
@@ -16,13 +18,13 @@ constexpr int kMaxPhotos = 50;
 extern SDL_Surface* foto[kMaxPhotos];
 // Index of the last photo loaded (photos found minus one); -1 when there is none.
 extern int fotos;
-// Frame at which the final fade begins: 2000 per photo plus 3800. 50 until loading ends.
+// Frame at which the final fade begins: kSlotLength per photo plus kFramesAroundSlots;
+// kInitialEndTime until loading ends.
 extern int ENDTIME;
-constexpr int kInitialEndTime = 50;
 
-// Fonts, both from gfx/arial.ttf.
-extern TTF_Font* text_font;   // 12 pt: descriptions
-extern TTF_Font* names_font;  // 10 pt: names lines
+// Fonts, both from kFontFile.
+extern TTF_Font* text_font;   // kTextPoints: descriptions
+extern TTF_Font* names_font;  // kNamesPoints: names lines
 
 // Every file name is built here; failure messages quote the name built last.
 constexpr int kFileNameSize = 260;

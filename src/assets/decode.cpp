@@ -5,6 +5,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
+#include "anim/anim.h"
 #include "assets/assets.h"
 
 // SDL_DisplayFormat converts pictures of 3-byte pixels (what the image library makes of JPEG
@@ -21,10 +22,6 @@ constexpr int kWordsPerVector = sizeof(Words) / sizeof(Uint32);
 static const SDL_PixelFormat* DisplayPixels() {
   const SDL_Surface* display = SDL_GetVideoSurface();
   return display ? display->format : nullptr;
-}
-
-static bool Is565(const SDL_PixelFormat* t) {
-  return t->BytesPerPixel == 2 && t->Rmask == 0xF800 && t->Gmask == 0x07E0 && t->Bmask == 0x001F;
 }
 
 static bool IsRgbWord(const SDL_PixelFormat* t) {
@@ -95,8 +92,7 @@ static bool ConversionAgreesWithSdl() {
     }
   SDL_Surface* bySdl = SDL_DisplayFormat(probe);
   const SDL_PixelFormat* t = DisplayPixels();
-  SDL_Surface* byLoop = SDL_CreateRGBSurface(SDL_SWSURFACE, kValues, kRows, t->BitsPerPixel,
-                                             t->Rmask, t->Gmask, t->Bmask, t->Amask);
+  SDL_Surface* byLoop = NewDisplaySurface(kValues, kRows);
   bool agrees = bySdl && byLoop && bySdl->flags == byLoop->flags;
   for (int y = 0; y < kRows && agrees; ++y) {
     Uint8* out = static_cast<Uint8*>(byLoop->pixels) + y * byLoop->pitch;
@@ -127,12 +123,6 @@ static bool ConversionStandsIn() {
   return agrees;
 }
 
-static SDL_Surface* NewForDisplay(int w, int h) {
-  const SDL_PixelFormat* t = DisplayPixels();
-  return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, t->BitsPerPixel, t->Rmask, t->Gmask, t->Bmask,
-                              t->Amask);
-}
-
 SDL_Surface* DisplayFormat(SDL_Surface* decoded) {
   const SDL_PixelFormat* f = decoded->format;
   const bool bytes = f->BytesPerPixel == 3 && !f->palette && !f->Amask &&
@@ -141,7 +131,7 @@ SDL_Surface* DisplayFormat(SDL_Surface* decoded) {
                      f->Bshift % 8 == 0 &&
                      !(decoded->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK));
   if (!bytes || !ConversionStandsIn()) return SDL_DisplayFormat(decoded);
-  SDL_Surface* converted = NewForDisplay(decoded->w, decoded->h);
+  SDL_Surface* converted = NewDisplaySurface(decoded->w, decoded->h);
   Uint32* words = static_cast<Uint32*>(malloc(decoded->w * sizeof(Uint32)));
   if (converted && words)
     for (int y = 0; y < decoded->h; ++y) {
@@ -205,7 +195,7 @@ SDL_Surface* DecodeJpeg(const char* name) {
   info.out_color_space = SDL_BYTEORDER == SDL_LIL_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
   info.quantize_colors = FALSE;
   jpeg_start_decompress(&info);
-  picture = NewForDisplay(info.output_width, info.output_height);
+  picture = NewDisplaySurface(info.output_width, info.output_height);
   words = static_cast<Uint32*>(malloc((info.output_width + 1) * sizeof(Uint32)));
   if (!picture || !words) longjmp(errors.escape, 1);
   // libjpeg writes rows that start on 16 bytes past the cache (non-temporal stores), and

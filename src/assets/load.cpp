@@ -24,14 +24,6 @@ TTF_Font* names_font = nullptr;
 
 char tmptxt[kFileNameSize] = {};
 
-static constexpr char kPictureDir[] = "gfx/";
-static constexpr char kFontBase[] = "arial";
-static constexpr char kFontExt[] = "ttf";
-static constexpr int kTextPoints = 12;
-static constexpr int kNamesPoints = 10;
-// Frames before the first slot plus those of the end picture: ENDTIME = 2000 N + 3800.
-static constexpr int kFramesAroundSlots = 3800;
-
 void FileNameConversion(const char* dir, const char* base, const char* ext, char* out) {
   // Every caller passes tmptxt or a buffer of its size: cut rather than overrun it.
   if (ext[0] == '\0')

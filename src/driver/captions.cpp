@@ -8,12 +8,6 @@ SDL_Color textcol = {255, 255, 255, 0};
 SDL_Color alias = {102, 102, 255, 0};
 int doflash = 0;
 
-// The names line enters with the photo, settles at x = 145 under it and would rest 12 s.
-static constexpr int kNamesX = 125, kNamesY = 412, kNamesHold = 1200;
-// The description box stands over the photo area until the photo is shown.
-static constexpr int kBoxX = 115, kBoxY = 100;
-static constexpr int kBoxMinWidth = 400, kBoxMinHeight = 300;
-
 void SetUpCaption(int f, int slot) {
   // Slots beyond the table repeat its last record; an empty table shows no caption.
   if (texts < 1) return;
@@ -27,8 +21,8 @@ void SetUpCaption(int f, int slot) {
   namesLine.Activate(&pt[kNamesKeys], 1, false);
 
   CIB& box = tt[kBoxObject];
-  PrepareText(&box, text_font, description, textcol, alias, true, kBoxMinWidth,
-              kBoxMinHeight);
+  PrepareText(&box, text_font, description, textcol, alias, true, kBoxMinWidth, kBoxMinHeight);
+  // The box stands over the photo area until the photo is shown.
   PopisNabeh(kBoxKeys, f, kBoxX, kBoxY, kPhotoOffset);
   box.Activate(&pt[kBoxKeys], 1, false);
 }

@@ -5,9 +5,11 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include "facts.h"
+
 // Run state.
 
-// The 640x480 display, set once by the video-mode call; owned by SDL.
+// The display, set once by the video-mode call; owned by SDL.
 extern SDL_Surface* screen;
 // Number of the last 10 ms step computed: the show's clock.
 extern int frame;
@@ -20,38 +22,57 @@ extern Mix_Music* music;
 
 // Start-up and the loop.
 
-// Video-mode settings that the command line changes.
-constexpr Uint8 kDefaultDepth = 16;
-constexpr Uint32 kDefaultVideoFlags = SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_HWSURFACE | 0x00100000;
-
 // Scans the options from the last argument backwards into depth and flags; prints the usage
 // line for the first unrecognised argument and stops there.
 void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags);
-// Everything before the loop: SDL, audio, options, display, loading screen and assets, the
-// music, Compute(0). Returns the clock base; exits with status 1 or 2 on fatal failures.
+// The live show's start-up: SDL, audio, options, the font engine, the display and cursor,
+// LoadShow behind the loading screen and its busy wait, the music, StartShow. Returns the
+// clock base; exits with status 1 or 2 on fatal failures.
 Uint32 StartUp(int argc, char** argv);
 // Takes every pending event off the queue: Esc and window close stop, P pauses.
 void ProcessEvents();
-// Turns the time from `base` to `now` into steps, each strictly more than 10 ms; computes
-// them in order and returns the new base, which keeps the remainder.
+// Turns the time from `base` to `now` into steps, each strictly more than 10 ms; takes them
+// with StepTo and returns the new base, which keeps the remainder.
 Uint32 RunDueSteps(Uint32 now, Uint32 base);
+
+// The drawing passes that fall between the steps StepTo takes.
+enum Passes {
+  kOnePass,    // none: one pass follows all the steps, as in the main loop
+  kEveryStep,  // one after every step, as when every frame of the show is drawn
+};
+// The one way the show moves on, used by the loop, the renderer, the benchmarks and the
+// tests: takes the steps after `frame` up to `to` in order, each once, none after the show
+// has ended. With kEveryStep the passes between the steps are taken for what they leave
+// behind: the pass after a hide request carries it out, whichever frame it draws, and the
+// fade snapshot holds what the last pass before step ENDTIME + 1 drew (the black of ENDTIME).
+// Drawing the frame reached is the caller's.
+void StepTo(int to, Passes between);
 // One pass of the main loop: events, then unless paused the time from `tick`, the steps due
 // since `base`, one drawing pass and present. Returns whether the loop goes on.
 bool LoopPass(Uint32 (*tick)(), Uint32& base);
 // Runs passes until MainProgram is cleared. Never sleeps.
 void MainLoop(Uint32 base);
-// Releases everything in order and exits with status 0.
+// The live show's shutdown: audio, cursor, ReleaseShow, then exit with status 0.
 [[noreturn]] void ShutDown();
 
-// The show schedule, in frames of 10 ms.
+// The start-up and shutdown of every program that opens the show (the live show, the
+// renderer): each starts SDL and the font engine and opens a display its own way, then calls
+// LoadShow and StartShow, and at its end ReleaseShow.
 
-constexpr int kStepMs = 10;
-constexpr int kFirstSlot = 1300;   // end of the logo sequence
-constexpr int kSlotLength = 2000;  // one photo slot, 20 s
-constexpr int kPhotoOffset = 800;  // slot offset from which the photo is drawn
-constexpr int kEndPicture = 2500;  // the end picture stands ENDTIME - 2500 ... ENDTIME - 1
-constexpr int kFadeLength = 400;   // the last screen fades out over ENDTIME ... ENDTIME + 400
-constexpr int kPhotoX = 123, kPhotoY = 95;
+// Loads the show of the working directory: LoadFonts, LoadCaptions(captionFile), LoadGFX
+// (which draws the loading screen through Render(0) and sets fotos and ENDTIME). Needs
+// TTF_Init and the display.
+void LoadShow(const char* captionFile);
+// Installs the show's captions, the one place that chooses them: those of `captionFile` when
+// one is named (the renderer's --captions), else the built-in ones.
+void LoadCaptions(const char* captionFile);
+// Frame 0, the start of the show's clock: frame <- 0, Compute(0).
+void StartShow();
+// Releases what LoadShow loaded, in the shutdown's order: fonts, pictures, captions, and the
+// text pictures of the slot captions.
+void ReleaseShow();
+
+// The show schedule; its timeline is in facts.h.
 
 // Photo of the current slot, an index into foto; -1 before the first slot.
 extern int foto2;
@@ -84,7 +105,6 @@ void DrawObjects(int frame);
 
 constexpr int kNamesObject = 0, kNamesKeys = 0;
 constexpr int kBoxObject = 2, kBoxKeys = 20;
-constexpr int kHideOffset = 780;  // slot offset at which the description box is hidden
 
 extern SDL_Color names;    // text colour of the names line
 extern SDL_Color textcol;  // text colour of the description

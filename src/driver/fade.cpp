@@ -90,8 +90,7 @@ static FadeSweep SweepFor(const SDL_PixelFormat* f) {
     s.shift[c] = shifts[c];
     bytes = bytes && shifts[c] % 8 == 0 && masks[c] >> shifts[c] == 0xFF;
   }
-  const bool is565 = f->BytesPerPixel == 2 && !f->palette && f->Rmask == 0xF800 &&
-                     f->Gmask == 0x07E0 && f->Bmask == 0x001F;
+  const bool is565 = Is565(f);
   s.bytes = is565 ? 2 : bytes ? 4 : 0;
   s.scale = is565 ? 5 : 8;
   s.other = (is565 ? 0xFFFF : 0xFFFFFFFF) & ~(f->Rmask | f->Gmask | f->Bmask);
@@ -157,8 +156,7 @@ bool SweepFade(int transparency) {
     for (Verdict& v : verdicts) v = Verdict{};
     for (SDL_Surface*& surface : probes) {
       if (surface) SDL_FreeSurface(surface);
-      surface = SDL_CreateRGBSurface(SDL_SWSURFACE, kProbeWidth, 1, f->BitsPerPixel, f->Rmask,
-                                     f->Gmask, f->Bmask, f->Amask);
+      surface = NewDisplaySurface(kProbeWidth, 1);
     }
     if (probes[0]) FillProbe(s, probes[0]);
   }

@@ -2,17 +2,12 @@
 #include "assets/assets.h"
 #include "driver/driver.h"
 
-// The logo drops in at frame 380, stands centred for 770 frames and falls away at 1215.
-static constexpr int kLogoDropStart = 380;
-static constexpr int kLogoHold = 770;
-
 void SetUpLogo() {
   CIB& logo = tt[kLogoObject];
   logo.surface = si;
   // A missing logo centres as a picture of no size; the object then draws nothing.
   const int width = si ? si->w : 0, height = si ? si->h : 0;
-  SiNabeh(kLogoKeys, kLogoDropStart, (screen->w - width) / 2, (screen->h - height) / 2,
-          kLogoHold);
+  SiNabeh(kLogoKeys, kLogoDropStart, (screen->w - width) / 2, (screen->h - height) / 2, kLogoHold);
   logo.Activate(&pt[kLogoKeys], 1, false);
 }
 

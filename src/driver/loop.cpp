@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <climits>
+
+#include "assets/assets.h"
 #include "driver/driver.h"
 
 int frame = 0;
@@ -17,16 +21,27 @@ void ProcessEvents() {
   }
 }
 
-Uint32 RunDueSteps(Uint32 now, Uint32 base) {
-  // Unsigned arithmetic: the tick counter may wrap.
-  Uint32 pending = now - base;
-  // Strictly more than one step: with exactly 10 ms pending the pass draws without stepping.
-  while (MainProgram && pending > static_cast<Uint32>(kStepMs)) {
+void StepTo(int to, Passes between) {
+  while (MainProgram && frame < to) {
+    // The pass of ENDTIME, whose black the snapshot of the next step copies.
+    if (between == kEveryStep && frame == ENDTIME) Render(ENDTIME);
     frame++;
     Compute(frame);
-    pending -= kStepMs;
+    // The pass after this step, in the slot range, would carry out a hide request.
+    if (between == kEveryStep && frame >= kFirstSlot && frame < ENDTIME - kEndPicture)
+      HandleHideRequest();
   }
-  return now - pending;
+}
+
+Uint32 RunDueSteps(Uint32 now, Uint32 base) {
+  // Unsigned arithmetic: the tick counter may wrap.
+  const Uint32 pending = now - base;
+  // Strictly more than one step: with exactly 10 ms pending the pass draws without stepping.
+  const Uint32 due = pending > static_cast<Uint32>(kStepMs) ? (pending - 1) / kStepMs : 0;
+  const int before = frame;
+  StepTo(frame + static_cast<int>(std::min<Uint32>(due, INT_MAX - frame)), kOnePass);
+  // The time not turned into steps carries over.
+  return now - (pending - kStepMs * static_cast<Uint32>(frame - before));
 }
 
 bool LoopPass(Uint32 (*tick)(), Uint32& base) {

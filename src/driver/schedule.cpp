@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstring>
 
 #include "anim/anim.h"
@@ -8,8 +7,6 @@
 int foto2 = -1;
 int foto2x = kPhotoX, foto2y = kPhotoY;
 SDL_Surface* fade = nullptr;
-
-static constexpr int kMusicFadeOutMs = 1000;
 
 // First frame of the end picture: the frame after the last slot.
 static int EndPictureStart() {
@@ -43,9 +40,7 @@ static void BlitFullScreen(SDL_Surface* picture) {
 
 static void TakeSnapshot() {
   if (fade) SDL_FreeSurface(fade);
-  const SDL_PixelFormat* format = screen->format;
-  fade = SDL_CreateRGBSurface(0, screen->w, screen->h, format->BitsPerPixel, format->Rmask,
-                              format->Gmask, format->Bmask, format->Amask);
+  fade = NewDisplaySurface(screen->w, screen->h);
   if (fade) SDL_UpperBlit(screen, nullptr, fade, nullptr);
 }
 
@@ -85,27 +80,17 @@ void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency) {
 
 static void RenderLoadingScreen() {
   FillBlack();
-  if (ohen) BlitAt(ohen, (640 - ohen->w) / 2, (480 - ohen->h) / 2);
-  if (load) BlitAt(load, 640 - load->w, 480 - load->h);
+  if (ohen) BlitAt(ohen, (kScreenWidth - ohen->w) / 2, (kScreenHeight - ohen->h) / 2);
+  if (load) BlitAt(load, kScreenWidth - load->w, kScreenHeight - load->h);
   // Drawn during loading, before the main loop exists to present it.
   SDL_Flip(screen);
-}
-
-// Drawn without a key or a blending alpha, a picture covers all that lies under it.
-static bool Opaque(const SDL_Surface* picture) {
-  const bool blends = (picture->flags & SDL_SRCALPHA) &&
-                      (picture->format->alpha != SDL_ALPHA_OPAQUE || picture->format->Amask);
-  return !(picture->flags & SDL_SRCCOLORKEY) && !blends;
 }
 
 // Draws `picture` full-screen everywhere but under an opaque `cover` at (x, y), in up to four
 // bands around it: the background under the photo would be a third of the pass, all hidden.
 static void BlitAround(SDL_Surface* picture, const SDL_Surface* cover, int x, int y) {
   const SDL_Rect whole = screen->clip_rect;
-  const int left = std::max(x, static_cast<int>(whole.x));
-  const int top = std::max(y, static_cast<int>(whole.y));
-  const int right = std::min(x + cover->w, whole.x + whole.w);
-  const int bottom = std::min(y + cover->h, whole.y + whole.h);
+  const auto [left, top, right, bottom] = ClipEdges(whole, x, y, cover->w, cover->h);
   if (left >= right || top >= bottom) {
     BlitAt(picture, 0, 0);
     return;
@@ -128,7 +113,7 @@ static void RenderSlot(int f) {
   HandleHideRequest();
   SDL_Surface* photo =
       foto2 != -1 && (f - kFirstSlot) % kSlotLength >= kPhotoOffset ? foto[foto2] : nullptr;
-  if (photo && back && Opaque(photo))
+  if (photo && back && DrawnOpaque(photo))
     BlitAround(back, photo, foto2x, foto2y);
   else
     BlitFullScreen(back);

@@ -13,12 +13,6 @@ Mix_Music* music = nullptr;
 static SDL_Cursor* invisibleCursor = nullptr;
 
 static constexpr char kWindowCaption[] = "Quorlaks internal meeting #1 - codename Tolvane";
-static constexpr int kScreenWidth = 640, kScreenHeight = 480;
-static constexpr int kAudioRate = 44050;  // not 44100: the music was tuned to it
-static constexpr int kAudioChunkBytes = 32768;
-static constexpr Uint32 kLoadingScreenMs = 5000;
-static constexpr int kMusicLoops = 100;
-static constexpr int kMusicFadeInMs = 1000;
 
 void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
   // From the last argument backwards, so of two -bpp options the leftmost wins.
@@ -42,7 +36,7 @@ void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
 }
 
 static void OpenAudio() {
-  if (Mix_OpenAudio(kAudioRate, AUDIO_S16LSB, 2, kAudioChunkBytes) < 0) {
+  if (Mix_OpenAudio(kAudioRate, kAudioFormat, kAudioChannels, kAudioBufferFrames) < 0) {
     fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
     return;
   }
@@ -50,14 +44,14 @@ static void OpenAudio() {
   Uint16 format = 0;
   Mix_QuerySpec(&rate, &format, &channels);
   printf("Opened audio at %d Hz %d bit %s, %d bytes audio buffer\n", rate, format & 0xFF,
-         channels >= 2 ? "stereo" : "mono", kAudioChunkBytes);
+         channels >= 2 ? "stereo" : "mono", kAudioBufferFrames);
 }
 
 static void StartMusic() {
   // Unset, the mixer plays the module itself; set, it hands the file to that command.
   const char* command = getenv("MUSIC_CMD");
   Mix_SetMusicCMD(command);
-  FileNameConversion("sfx/", "belong", "mod", tmptxt);
+  FileNameConversion(kMusicDir, kMusicBase, kMusicExt, tmptxt);
   // The mixer would wait for ever on a named pipe; a command reads it as it likes.
   if (!command && IsNamedPipe(tmptxt))
     Mix_SetError("Couldn't open '%s'", tmptxt);
@@ -69,6 +63,20 @@ static void StartMusic() {
   }
   fprintf(stderr, "Music: music %s loaded, playing ...", tmptxt);
   Mix_FadeInMusic(music, kMusicLoops, kMusicFadeInMs);
+}
+
+// The display and the invisible cursor; exits with status 2 when the mode is refused.
+static void OpenDisplay(Uint8 depth, Uint32 flags) {
+  SDL_WM_SetCaption(kWindowCaption, nullptr);
+  screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags);
+  if (!screen) {
+    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight, depth,
+            SDL_GetError());
+    exit(2);
+  }
+  // 8x1 pixels, all transparent: no pointer over the show.
+  Uint8 shape = 0, mask = 0;
+  invisibleCursor = SDL_CreateCursor(&shape, &mask, 8, 1, 0, 0);
 }
 
 Uint32 StartUp(int argc, char** argv) {
@@ -88,22 +96,10 @@ Uint32 StartUp(int argc, char** argv) {
     exit(2);
   }
   atexit(TTF_Quit);
-
-  SDL_WM_SetCaption(kWindowCaption, nullptr);
-  screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags);
-  if (!screen) {
-    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight,
-            depth, SDL_GetError());
-    exit(2);
-  }
-  // 8x1 pixels, all transparent: no pointer over the show.
-  Uint8 shape = 0, mask = 0;
-  invisibleCursor = SDL_CreateCursor(&shape, &mask, 8, 1, 0, 0);
+  OpenDisplay(depth, flags);
 
   const Uint32 loadingStart = SDL_GetTicks();
-  LoadFonts();
-  LoadTXT2();
-  LoadGFX();
+  LoadShow(nullptr);
   // Busy wait without events: the loading screen stands at least 5 s. Esc pressed meanwhile
   // stays queued for the first pass of the loop.
   while (SDL_GetTicks() - loadingStart < kLoadingScreenMs) {
@@ -115,18 +111,39 @@ Uint32 StartUp(int argc, char** argv) {
   StartMusic();
 
   const Uint32 base = SDL_GetTicks();
+  StartShow();
+  return base;
+}
+
+void LoadCaptions(const char* captionFile) {
+  if (captionFile)
+    LoadTXT(captionFile);
+  else
+    LoadTXT2();
+}
+
+void LoadShow(const char* captionFile) {
+  LoadFonts();
+  LoadCaptions(captionFile);
+  LoadGFX();
+}
+
+void StartShow() {
   frame = 0;
   Compute(0);
-  return base;
+}
+
+void ReleaseShow() {
+  ReleaseFonts();
+  ReleaseGFX();
+  FreeTXT();
+  ReleaseTextPictures();
 }
 
 void ShutDown() {
   Mix_CloseAudio();
   if (invisibleCursor) SDL_FreeCursor(invisibleCursor);
-  ReleaseFonts();
-  ReleaseGFX();
-  FreeTXT();
-  ReleaseTextPictures();
+  ReleaseShow();
   // The exit handlers close the font engine, then SDL.
   exit(0);
 }

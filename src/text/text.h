@@ -6,6 +6,7 @@
 #include <SDL_ttf.h>
 
 #include "anim/anim.h"
+#include "facts.h"
 
 // The font layer: where SDL_ttf 2.0 differs from what the captions need.
 
@@ -28,8 +29,8 @@ constexpr int kLineGap = 4;
 // Renders `text` ('\n' separates lines) into a new picture in the display's format, at least
 // minWidth x minHeight; pixels no line covers are 0. Lines are stacked from the top, or each
 // centred and the stack centred when `centre` is set. Null if the picture cannot be made.
-SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg,
-                          bool centre, int minWidth, int minHeight);
+SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg, bool centre,
+                          int minWidth, int minHeight);
 // Replaces the object's picture with a rendered text keyed on pixel value 0. The picture it
 // replaces is freed if an earlier PrepareText made it; any other picture is only dropped.
 void PrepareText(CIB* object, TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg,
@@ -48,8 +49,9 @@ extern char* texty[kCaptionSlots][3];
 // Number of valid records, from index 0.
 extern int texts;
 
-// The built-in captions: 19 records of 600 bytes, names line at 0, description at 300.
-constexpr int kBuiltInCaptions = 19;
+// The built-in captions, one for each demo photo: records of 600 bytes, names line at 0,
+// description at 300.
+constexpr int kBuiltInCaptions = kDemoPhotos;
 constexpr int kCaptionRecordSize = 600;
 constexpr int kCaptionFieldSize = 300;
 extern const char kecy[kBuiltInCaptions * kCaptionRecordSize];

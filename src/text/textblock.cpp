@@ -41,8 +41,7 @@ SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Co
   const SDL_PixelFormat* format = display->format;
   SDL_Surface* block = nullptr;
   if (width <= kMaxBlockWidth && height <= kMaxBlockHeight)
-    block = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, format->BitsPerPixel, format->Rmask,
-                                 format->Gmask, format->Bmask, format->Amask);
+    block = NewDisplaySurface(width, height);
   // On a palette display the lines are matched against the display's colours.
   if (block && format->palette)
     SDL_SetColors(block, format->palette->colors, 0, format->palette->ncolors);

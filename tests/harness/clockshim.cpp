@@ -36,6 +36,8 @@
 #include <cstring>
 #include <vector>
 
+#include "facts.h"
+
 namespace {
 
 struct ScriptedEvent {
@@ -102,8 +104,8 @@ SDL_Event StormEvent(int i) {
     case 0:
       e.type = SDL_MOUSEMOTION;
       e.motion.type = SDL_MOUSEMOTION;
-      e.motion.x = static_cast<Uint16>(i % 640);
-      e.motion.y = static_cast<Uint16>(i % 480);
+      e.motion.x = static_cast<Uint16>(i % kScreenWidth);
+      e.motion.y = static_cast<Uint16>(i % kScreenHeight);
       e.motion.xrel = static_cast<Sint16>(i % 7 - 3);
       break;
     case 1:

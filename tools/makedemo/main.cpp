@@ -1,12 +1,22 @@
-// tolvane-makedemo DIR [FONTDIR]: draws the demo show's pictures and photos into DIR/gfx and
-// writes its music module into DIR/sfx. FONTDIR holds the DejaVu fonts used for the lettering.
+// tolvane-makedemo DIR [FONTDIR]: draws the demo show's pictures and photos into DIR/gfx,
+// writes its music module into DIR/sfx and copies DejaVu Sans there as the show's font.
+// FONTDIR holds the DejaVu fonts, those of the lettering and the show's.
 #include "makedemo.h"
 
 #include <SDL_ttf.h>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
+
+// The show's captions are set in DejaVu Sans, under the font name the show reads.
+static bool CopyFont(const char* dir) {
+  std::ifstream in(std::string(fontDir) + "/DejaVuSans.ttf", std::ios::binary);
+  std::ofstream out(std::string(dir) + "/" + kFontFile, std::ios::binary);
+  out << in.rdbuf();
+  return in.is_open() && out.good();
+}
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -26,7 +36,8 @@ int main(int argc, char** argv) {
   const bool pictures = MakePictures(dir);
   const bool photos = MakePhotos(dir);
   const bool module = MakeModule(dir);
+  const bool font = CopyFont(dir);
   CloseFonts();
   TTF_Quit();
-  return pictures && photos && module ? 0 : 1;
+  return pictures && photos && module && font ? 0 : 1;
 }

@@ -4,13 +4,15 @@
 
 #include <SDL.h>
 
+#include "facts.h"
+
 struct Colour {
   Uint8 r, g, b;
 };
 
-// The largest picture drawn is the 640x480 screen.
-constexpr int kCanvasMaxWidth = 640;
-constexpr int kCanvasMaxHeight = 480;
+// The largest picture drawn is the screen.
+constexpr int kCanvasMaxWidth = kScreenWidth;
+constexpr int kCanvasMaxHeight = kScreenHeight;
 
 // The one picture being drawn, RGB row after row.
 struct Canvas {
@@ -86,10 +88,6 @@ void Stars(float x0, float y0, float x1, float y1, int count);
 
 // Producers of the demo show's files; each writes into `dir` and says whether it succeeded.
 bool MakePictures(const char* dir);
+// kDemoPhotos photos in the order of the show, each filling the photo area.
 bool MakePhotos(const char* dir);
 bool MakeModule(const char* dir);
-
-// The 19 photos, 394x290, in the order of the show.
-constexpr int kPhotoWidth = 394;
-constexpr int kPhotoHeight = 290;
-constexpr int kPhotos = 19;

@@ -577,14 +577,14 @@ static void Farewell() {
   RimLit(330, 296, 136, kWave, dark, rim, -1.5f);
 }
 
-static void (*const kScenes[kPhotos])() = {
+static void (*const kScenes[kDemoPhotos])() = {
     Arrival,          Coffee,    OpeningTalk,   Whiteboard, Hacking,  Lunch,    ForestWalk,
     DiscussionCircle, Demo,      Cake,          BoardGame,  Campfire, LakeTrip, Frisbee,
     LateNight,        Breakfast, RoadmapVoting, GroupPhoto, Farewell};
 
 bool MakePhotos(const char* dir) {
   bool ok = true;
-  for (int k = 0; k < kPhotos; ++k) {
+  for (int k = 0; k < kDemoPhotos; ++k) {
     NewCanvas(kPhotoWidth, kPhotoHeight, {0, 0, 0});
     Seed(1000 + k);
     kScenes[k]();

@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <string>
 
-// Where the show puts the photo (394x290) and the names line on the background.
-constexpr float kPhotoX = 123, kPhotoY = 95;
+// The strip on the background along which the names line slides (it rests at kNamesY).
 constexpr float kNamesTop = 404, kNamesBottom = 437;
 
 constexpr Colour kNight = {8, 20, 40};
@@ -37,20 +36,20 @@ static void Shadow(float x0, float y0, float x1, float y1, float spread, float o
 }
 
 static bool Background(const char* dir) {
-  NewCanvas(640, 480, kNight);
-  VGradient(0, 0, 640, 480, kNight, kDeepTeal);
+  NewCanvas(kScreenWidth, kScreenHeight, kNight);
+  VGradient(0, 0, kScreenWidth, kScreenHeight, kNight, kDeepTeal);
   Glow(320, 40, 420, {30, 90, 120}, 0.35f);
   Glow(320, 520, 360, {20, 110, 110}, 0.3f);
   // Faint lights in the margins, clear of the frame, the title and the names strip.
   Seed(1205);
   for (int i = 0; i < 46; ++i) {
-    const float x = Random(0, 640), y = Random(70, 400), r = Random(4, 16);
+    const float x = Random(0, kScreenWidth), y = Random(70, 400), r = Random(4, 16);
     if (x + r > 100 && x - r < 540) continue;
     Circle(x, y, r, kPaleTeal, Random(0.03f, 0.09f));
   }
   // Gentle contour lines, like the hills round the lake, along the foot of the screen.
   for (int k = 0; k < 4; ++k)
-    for (int x = 0; x < 640; x += 2) {
+    for (int x = 0; x < kScreenWidth; x += 2) {
       const float y = 462 + k * 5 + 5 * std::sin(x * 0.012f + k * 1.3f);
       Circle(x, y, 0.8f, kTeal, 0.18f);
     }
@@ -74,9 +73,9 @@ static bool Background(const char* dir) {
   Glow(kPhotoX + kPhotoWidth / 2, kPhotoY + kPhotoHeight / 2, 200, {40, 90, 110}, 0.25f);
 
   // The names strip: one dark band across the screen, the names slide in along it.
-  Rect(0, kNamesTop, 640, kNamesBottom, {4, 12, 24}, 0.75f);
-  Rect(0, kNamesTop, 640, kNamesTop + 1, kTeal, 0.6f);
-  Rect(0, kNamesBottom - 1, 640, kNamesBottom, kTeal, 0.6f);
+  Rect(0, kNamesTop, kScreenWidth, kNamesBottom, {4, 12, 24}, 0.75f);
+  Rect(0, kNamesTop, kScreenWidth, kNamesTop + 1, kTeal, 0.6f);
+  Rect(0, kNamesBottom - 1, kScreenWidth, kNamesBottom, kTeal, 0.6f);
   Circle(130, (kNamesTop + kNamesBottom) / 2, 3, kTeal, 0.8f);
   return Save(dir, "back.png");
 }
@@ -155,17 +154,17 @@ static bool Loading(const char* dir) {
 }
 
 static bool Ending(const char* dir) {
-  NewCanvas(640, 480, kBlack);
+  NewCanvas(kScreenWidth, kScreenHeight, kBlack);
   // Sunset over the lake: sky to the horizon at 300, water below it.
-  VGradient(0, 0, 640, 150, {18, 24, 64}, {86, 58, 120});
-  VGradient(0, 150, 640, 300, {86, 58, 120}, {245, 150, 90});
+  VGradient(0, 0, kScreenWidth, 150, {18, 24, 64}, {86, 58, 120});
+  VGradient(0, 150, kScreenWidth, 300, {86, 58, 120}, {245, 150, 90});
   Seed(4242);
-  Stars(0, 0, 640, 90, 60);
+  Stars(0, 0, kScreenWidth, 90, 60);
   Glow(320, 300, 260, {255, 190, 110}, 0.55f);
   Circle(320, 300, 34, {255, 214, 140});
-  Hills(300, 24, 2.0f, {92, 54, 96}, 640);
-  Hills(306, 16, 4.1f, {60, 36, 74}, 640);
-  VGradient(0, 300, 640, 480, {150, 90, 110}, {20, 20, 50});
+  Hills(300, 24, 2.0f, {92, 54, 96}, kScreenWidth);
+  Hills(306, 16, 4.1f, {60, 36, 74}, kScreenWidth);
+  VGradient(0, 300, kScreenWidth, kScreenHeight, {150, 90, 110}, {20, 20, 50});
   for (int i = 0; i < 14; ++i) {
     const float w = 60 - i * 3.5f;
     Rect(320 - w, 306 + i * 9, 320 + w, 308 + i * 9, {255, 210, 150}, 0.5f - i * 0.03f);
@@ -174,9 +173,11 @@ static bool Ending(const char* dir) {
     Pine(12 + i * 22, 400, 120 + (i * 37) % 60, {14, 12, 30});
     Pine(628 - i * 22, 410, 120 + (i * 53) % 60, {14, 12, 30});
   }
-  const float leftShore[] = {0, 480, 0, 334, 60, 328, 170, 329, 235, 350, 270, 480};
+  const float leftShore[] = {0,   kScreenHeight, 0,   334, 60,  328,
+                             170, 329,           235, 350, 270, kScreenHeight};
   Polygon(leftShore, 6, {14, 12, 30});
-  const float rightShore[] = {640, 480, 640, 340, 560, 344, 450, 370, 420, 480};
+  const float rightShore[] = {kScreenWidth, kScreenHeight, kScreenWidth, 340, 560,
+                              344,          450,           370,          420, kScreenHeight};
   Polygon(rightShore, 5, {14, 12, 30});
   Lodge(70, 331, 90, 40);
   Pine(34, 470, 230, {10, 8, 24});

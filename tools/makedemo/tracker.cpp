@@ -380,5 +380,5 @@ static bool WriteModule(const char* path) {
 bool MakeModule(const char* dir) {
   MakeInstruments();
   Compose();
-  return WriteModule((std::string(dir) + "/sfx/belong.mod").c_str());
+  return WriteModule((std::string(dir) + "/" + kMusicFile).c_str());
 }

@@ -13,17 +13,15 @@
 
 // Sample frames per mixer buffer, as the show opens the mixer; the mixer restarts a module
 // that has ended only at the start of a buffer.
-static constexpr long kMixerBuffer = 32768;
-// Times the show has the mixer start the module again.
-static constexpr int kMusicLoops = 100;
+static constexpr long kMixerBuffer = kAudioBufferFrames;
 // The mixer's settings of the engine and of each module it loads.
 static constexpr int kMaxVoices = 64;
 static constexpr int kEngineVolume = 96;
 static constexpr int kFullVolume = 128;
 static constexpr int kPanSeparation = 128;
 
-static constexpr int kChannels = 2;
-static constexpr int kBytesPerFrame = kChannels * 2;
+static constexpr int kChannels = kAudioChannels;
+static constexpr int kBytesPerFrame = kChannels * 2;  // 16-bit samples
 
 static bool engineReady = false;
 static MODULE* module = nullptr;
@@ -38,7 +36,7 @@ static void Reason(char* why, size_t size, const char* what) {
 
 static bool StartEngine(char* why, size_t whySize) {
   if (engineReady) return true;
-  md_mixfreq = kMixerRate;
+  md_mixfreq = kAudioRate;
   md_mode = DMODE_16BITS | DMODE_STEREO | DMODE_SOFT_MUSIC | DMODE_HQMIXER | DMODE_SURROUND;
   md_device = 0;
   md_volume = kEngineVolume;
@@ -140,8 +138,9 @@ const char* MusicTitle() {
 bool WriteSoundTrack(const char* path, long firstSample, long samples, long fadeOutSample,
                      FILE* out, bool& musicLoaded, char* why, size_t whySize) {
   const bool playing = musicLoaded = OpenMusic(path, true, why, whySize);
-  const long fade = static_cast<long>(kMixerRate) * kMusicFadeMs / 1000;
-  const long silentFrom = fadeOutSample + fade;  // the mixer halts the music here
+  const long fadeIn = static_cast<long>(kAudioRate) * kMusicFadeInMs / 1000;
+  const long fadeOut = static_cast<long>(kAudioRate) * kMusicFadeOutMs / 1000;
+  const long silentFrom = fadeOutSample + fadeOut;  // the mixer halts the music here
   const long end = firstSample + samples;
   constexpr long kPiece = 4096;
   static Sint16 piece[kPiece * kChannels];
@@ -156,9 +155,10 @@ bool WriteSoundTrack(const char* path, long firstSample, long samples, long fade
       if (s + n <= firstSample) continue;
       for (long i = 0; i < n; ++i) {
         const long at = s + i;
-        // Linear ramps: up over the first second, down over the second from the fade start.
-        double gain = at < fade ? static_cast<double>(at) / fade : 1.0;
-        if (at >= fadeOutSample) gain *= std::max(0.0, static_cast<double>(silentFrom - at) / fade);
+        // Linear ramps: up over the fade-in from sample 0, down over the fade-out from its start.
+        double gain = at < fadeIn ? static_cast<double>(at) / fadeIn : 1.0;
+        if (at >= fadeOutSample)
+          gain *= std::max(0.0, static_cast<double>(silentFrom - at) / fadeOut);
         for (int c = 0; c < kChannels; ++c) {
           Sint16& v = piece[i * kChannels + c];
           v = static_cast<Sint16>(std::lrint(v * gain));
@@ -179,7 +179,7 @@ long ModuleLength(const char* path, long limit, char* title, size_t titleSize, c
   if (!OpenMusic(path, false, why, whySize)) return -1;
   snprintf(title, titleSize, "%s", MusicTitle());
   // Ten milliseconds at a time: the module ends between two such pieces.
-  constexpr long kPiece = kMixerRate / 100;
+  constexpr long kPiece = kAudioRate / 100;
   static Sint16 piece[kPiece * kChannels];
   long played = 0;
   while (played < limit && Player_Active()) {

@@ -4,7 +4,6 @@
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,14 +17,10 @@
 #include "render.h"
 #include "text/text.h"
 
-// The layout around a photo: the description box (at least 400x300 at 115, 100) stands over
-// a 394x290 photo at (123, 95), and the names line settles at (145, 412) under it.
-static constexpr int kPhotoAreaWidth = 394, kPhotoAreaHeight = 290;
-static constexpr int kNamesLineY = 412, kNamesLineX = 145;
-static constexpr int kBoxX = 115, kBoxY = 100, kBoxWidth = 400, kBoxHeight = 300;
-static constexpr int kScreenWidth = 640, kScreenHeight = 480;
+// The layout around a photo (facts.h): the description box stands over the photo area and
+// the names line comes to rest under it.
 // The music is measured up to this long; a module that plays longer is as good as endless.
-static constexpr long kLongestMusic = 2L * 3600 * kMixerRate;
+static constexpr long kLongestMusic = 2L * 3600 * kAudioRate;
 
 static int problems = 0;
 
@@ -37,11 +32,6 @@ __attribute__((format(printf, 2, 3))) static void Say(const char* kind, const ch
   va_end(args);
   putchar('\n');
   if (strcmp(kind, "PROBLEM") == 0) problems++;
-}
-
-static bool Exists(const char* path) {
-  struct stat s;
-  return stat(path, &s) == 0;
 }
 
 // Why a picture failed: missing, or the decoder's reason.
@@ -148,7 +138,7 @@ static void CheckPhoto(int k) {
   char path[32];
   snprintf(path, sizeof path, "gfx/foto%02d.jpg", k + 1);
   const SDL_Surface* photo = foto[k];
-  if (photo->w > kPhotoAreaWidth || photo->h > kPhotoAreaHeight) {
+  if (photo->w > kPhotoWidth || photo->h > kPhotoHeight) {
     const bool cutRight = kPhotoX + photo->w > kScreenWidth;
     const bool cutBottom = kPhotoY + photo->h > kScreenHeight;
     char consequence[200];
@@ -160,11 +150,11 @@ static void CheckPhoto(int k) {
                cutRight && cutBottom ? "s" : "");
     else
       snprintf(consequence, sizeof consequence, "it spills over the photo frame");
-    if (kPhotoY + photo->h > kNamesLineY)
+    if (kPhotoY + photo->h > kNamesY)
       snprintf(consequence + strlen(consequence), sizeof consequence - strlen(consequence),
                " and reaches under the names line");
     Say("PROBLEM", "%s is %dx%d, larger than the %dx%d photo area: %s; photos are not scaled", path,
-        photo->w, photo->h, kPhotoAreaWidth, kPhotoAreaHeight, consequence);
+        photo->w, photo->h, kPhotoWidth, kPhotoHeight, consequence);
   }
   const int orientation = ExifOrientation(path);
   if (orientation > 1)
@@ -174,25 +164,9 @@ static void CheckPhoto(int k) {
         path, orientation, OrientationMeaning(orientation));
 }
 
-// The photo series, and every photo-like file in gfx/ that the show will not show.
-static void CheckPhotos() {
-  const int count = fotos + 1;
-  char next[32];
-  snprintf(next, sizeof next, "gfx/foto%02d.jpg", count + 1);
-  const bool brokenEnd = count < kMaxPhotos && Exists(next);
-  if (count == 0)
-    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
-        brokenEnd ? "" : " (gfx/foto01.jpg is missing)");
-  else if (count == kMaxPhotos)
-    Say("ok", "%d photos, gfx/foto01.jpg to gfx/foto50.jpg, the most the show takes", count);
-  else if (!brokenEnd)
-    Say("ok", "%d photo%s, gfx/foto01.jpg to gfx/foto%02d.jpg: the series ends there (no %s)",
-        count, count == 1 ? "" : "s", count, next);
-  if (brokenEnd)
-    Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
-        count, count == 1 ? "" : "s");
-  for (int k = 0; k < count; ++k) CheckPhoto(k);
-
+// Every photo-like file in gfx/ that the show will not show: the series has `count` photos
+// and ends at `next`, which is missing or does not load.
+static void CheckStrayPhotos(int count, const char* next) {
   DIR* dir = opendir("gfx");
   if (!dir) return;
   constexpr int kMaxNames = 256;
@@ -227,6 +201,28 @@ static void CheckPhotos() {
           "two digits, lower case",
           name);
   }
+}
+
+// The photo series, each photo of it, and every photo-like file in gfx/ that the show will
+// not show.
+static void CheckPhotos() {
+  const int count = fotos + 1;
+  char next[32];
+  snprintf(next, sizeof next, "gfx/foto%02d.jpg", count + 1);
+  const bool brokenEnd = count < kMaxPhotos && Exists(next);
+  if (count == 0)
+    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
+        brokenEnd ? "" : " (gfx/foto01.jpg is missing)");
+  else if (count == kMaxPhotos)
+    Say("ok", "%d photos, gfx/foto01.jpg to gfx/foto50.jpg, the most the show takes", count);
+  else if (!brokenEnd)
+    Say("ok", "%d photo%s, gfx/foto01.jpg to gfx/foto%02d.jpg: the series ends there (no %s)",
+        count, count == 1 ? "" : "s", count, next);
+  if (brokenEnd)
+    Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
+        count, count == 1 ? "" : "s");
+  for (int k = 0; k < count; ++k) CheckPhoto(k);
+  CheckStrayPhotos(count, next);
 }
 
 // Whether the text holds a UTF-8 sequence: the show draws bytes as Latin-1.
@@ -264,28 +260,28 @@ static void CheckCaption(int c) {
   const char* namesLine = texty[c][kCaptionNames] ? texty[c][kCaptionNames] : "";
   const char* description = texty[c][kCaptionDescription] ? texty[c][kCaptionDescription] : "";
   const int caption = c + 1;
-  ReportWideLines(caption, "names", names_font, namesLine, kScreenWidth - kNamesLineX,
+  ReportWideLines(caption, "names", names_font, namesLine, kScreenWidth - kNamesRestX,
                   "it is cut off at the screen's right edge");
-  ReportWideLines(caption, "description", text_font, description, kBoxWidth,
+  ReportWideLines(caption, "description", text_font, description, kBoxMinWidth,
                   "the box grows to the right of the photo area");
   SDL_Surface* box =
-      MyRenderText(text_font, description, textcol, alias, true, kBoxWidth, kBoxHeight);
+      MyRenderText(text_font, description, textcol, alias, true, kBoxMinWidth, kBoxMinHeight);
   if (box) {
     if (kBoxX + box->w > kScreenWidth)
       Say("PROBLEM",
           "caption %d: the description box is %d px wide and is cut off at the "
           "screen's right edge",
           caption, box->w);
-    if (box->h > kBoxHeight)
+    if (box->h > kBoxMinHeight)
       Say("PROBLEM", "caption %d: the description is %d px tall, more than the %d px box%s",
-          caption, box->h, kBoxHeight,
+          caption, box->h, kBoxMinHeight,
           kBoxY + box->h > kScreenHeight ? ": it is cut off at the screen's bottom edge"
                                          : ": the box grows down over the names line");
     SDL_FreeSurface(box);
   }
   SDL_Surface* names = MyRenderText(names_font, namesLine, textcol, alias, false, 0, 0);
   if (names) {
-    if (kNamesLineY + names->h > kScreenHeight)
+    if (kNamesY + names->h > kScreenHeight)
       Say("PROBLEM",
           "caption %d: the names line is %d px tall and is cut off at the "
           "screen's bottom edge",
@@ -327,7 +323,7 @@ static void CheckMusic() {
     Say("PROBLEM", "%s cannot be played (%s): the show runs silent", kMusicFile, why);
     return;
   }
-  const long frames = samples * kFramesPerSecond / kMixerRate;
+  const long frames = samples * kFramesPerSecond / kAudioRate;
   FormatTime(frames, music, sizeof music);
   if (samples >= kLongestMusic) {
     Say("note", "music %s \"%s\" plays on past %s without ending", kMusicFile, title, music);
@@ -350,7 +346,7 @@ int CheckShow() {
   printf("Check of the show in %s\n", getcwd(cwd, sizeof cwd) ? cwd : ".");
   const char* family = TTF_FontFaceFamilyName(text_font);
   const char* style = TTF_FontFaceStyleName(text_font);
-  Say("ok", "gfx/arial.ttf: %s %s", family ? family : "?", style ? style : "");
+  Say("ok", "%s: %s %s", kFontFile, family ? family : "?", style ? style : "");
   CheckPicture("load.png", load, "the loading screen has no corner picture", false);
   CheckPicture("ohen.png", ohen, "the loading screen has no centre picture", false);
   CheckPicture("back.png", back, "the photo slots are black behind the photos", true);

@@ -4,10 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "anim/anim.h"
 #include "driver/driver.h"
 #include "render.h"
-
-static constexpr int kMaxWidth = 640;
 
 // libpng reports errors through a long jump; this writer keeps its own flag instead.
 static void PngError(png_structp png, png_const_charp message) {
@@ -25,8 +24,8 @@ bool WritePng(SDL_Surface* surface, const char* path) {
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   // One row at a time from the surface: the picture is the screen's pixels, as SDL reads
   // their colours (SDL_GetRGB), in 8 bits a channel.
-  static png_byte row[kMaxWidth * 3];
-  bool ok = png && info && surface->w <= kMaxWidth;
+  static png_byte row[kScreenWidth * 3];
+  bool ok = png && info && surface->w <= kScreenWidth;
   if (ok && setjmp(png_jmpbuf(png)) == 0) {
     png_init_io(png, file);
     png_set_IHDR(png, info, surface->w, surface->h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -38,22 +37,8 @@ bool WritePng(SDL_Surface* surface, const char* path) {
     for (int y = 0; y < surface->h; ++y) {
       const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
       for (int x = 0; x < surface->w; ++x, p += bytes) {
-        Uint32 pixel = 0;
-        switch (bytes) {
-          case 1:
-            pixel = *p;
-            break;
-          case 2:
-            pixel = *reinterpret_cast<const Uint16*>(p);
-            break;
-          case 3:
-            pixel = p[0] | p[1] << 8 | p[2] << 16;
-            break;
-          default:
-            pixel = *reinterpret_cast<const Uint32*>(p);
-            break;
-        }
-        SDL_GetRGB(pixel, surface->format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
+        SDL_GetRGB(PixelValue(p, bytes), surface->format, &row[3 * x], &row[3 * x + 1],
+                   &row[3 * x + 2]);
       }
       png_write_row(png, row);
     }

@@ -44,7 +44,7 @@ void PrintUsage(FILE* stream) {
           "\n"
           "Exit status: 0 done, 1 --check found something, 2 bad usage or caption file,\n"
           "3 the show cannot be opened, 4 an output could not be written.\n",
-          kProgram, kDefaultEvery, kDefaultFps, kDefaultBpp);
+          kProgram, kDefaultEvery, kDefaultFps, kDefaultDepth);
 }
 
 // Prints the message, and the way to the usage on a second line.
@@ -109,116 +109,145 @@ static bool SetJob(Job job, const char* option) {
   return true;
 }
 
-static bool Given(const char* name, const char* const* seen, int count) {
-  for (int i = 0; i < count; ++i)
-    if (strcmp(seen[i], name) == 0) return true;
+// What the command line names besides `settings`, for the checks of the whole.
+static constexpr int kMaxSeen = 32;
+struct Named {
+  const char* seen[kMaxSeen];  // the options given, as kOptions names them
+  int seenCount;
+  const char *pngName, *outDir, *video, *captions, *folder;
+};
+static Named given;
+
+static bool WasGiven(const char* name) {
+  for (int i = 0; i < given.seenCount; ++i)
+    if (strcmp(given.seen[i], name) == 0) return true;
   return false;
 }
 
-bool ParseOptions(int argc, char** argv) {
-  settings = Settings{};
-  settings.job = kNoJob;
-  settings.frame = settings.from = settings.to = settings.every = kUnset;
-  settings.fps = kDefaultFps;
-  settings.depth = kDefaultBpp;
+// Each option reads its value, if it takes one; false once it has said what is wrong.
+static bool Help(const char*) {
+  settings.job = kHelp;
+  return true;
+}
+static bool Check(const char*) {
+  return SetJob(kCheck, "--check");
+}
+static bool Verbose(const char*) {
+  settings.verbose = true;
+  return true;
+}
+static bool OneFrame(const char* value) {
+  if (!SetJob(kOneFrame, "--frame")) return false;
+  if (!ReadCount(value, settings.frame))
+    return Fail("--frame takes a frame number (0 or more), not '%s'", value);
+  return true;
+}
+static bool At(const char* value) {
+  if (!SetJob(kOneFrame, "--at")) return false;
+  if (!ReadSeconds(value, strlen(value), settings.frame))
+    return Fail("--at takes seconds (0 or more), not '%s'", value);
+  return true;
+}
+static bool Sequence(const char*) {
+  return SetJob(kSequence, "--out");
+}
+static bool Video(const char*) {
+  return SetJob(kVideo, "--video");
+}
+static bool Bound(const char* option, const char* value, int& bound) {
+  if (!ReadFrame(value, bound))
+    return Fail("%s takes a frame number or seconds such as 12.5s, not '%s'", option, value);
+  return true;
+}
+static bool From(const char* value) {
+  return Bound("--from", value, settings.from);
+}
+static bool To(const char* value) {
+  return Bound("--to", value, settings.to);
+}
+static bool Every(const char* value) {
+  if (!ReadCount(value, settings.every) || settings.every == 0)
+    return Fail("--every takes a number of frames (1 or more), not '%s'", value);
+  return true;
+}
+static bool Fps(const char* value) {
+  int fps = 0;
+  if (!ReadCount(value, fps) || (fps != 25 && fps != 50 && fps != 100))
+    return Fail("--fps must be 25, 50 or 100, not '%s'", value);
+  settings.fps = fps;
+  return true;
+}
+static bool Bpp(const char* value) {
+  int depth = 0;
+  if (!ReadCount(value, depth) ||
+      (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32))
+    return Fail("--bpp must be 8, 15, 16, 24 or 32, not '%s'", value);
+  settings.depth = depth;
+  return true;
+}
 
-  // Options seen, to tell which belong to which job once all are read.
-  constexpr int kMaxSeen = 32;
-  const char* seen[kMaxSeen];
-  int seenCount = 0;
-  const char* pngName = nullptr;
-  const char* outDir = nullptr;
-  const char* video = nullptr;
-  const char* captions = nullptr;
-  const char* folder = nullptr;
+struct Option {
+  const char* name;
+  const char* alias;  // another spelling, or null: the show spells it -bpp
+  bool takesValue;
+  const char** keep;                // where its value is kept for later, or null
+  bool (*read)(const char* value);  // what it does at once, or null
+};
+static const Option kOptions[] = {
+    {"--frame", nullptr, true, nullptr, OneFrame},
+    {"--at", nullptr, true, nullptr, At},
+    {"-o", nullptr, true, &given.pngName, nullptr},
+    {"--out", nullptr, true, &given.outDir, Sequence},
+    {"--from", nullptr, true, nullptr, From},
+    {"--to", nullptr, true, nullptr, To},
+    {"--every", nullptr, true, nullptr, Every},
+    {"--video", nullptr, true, &given.video, Video},
+    {"--fps", nullptr, true, nullptr, Fps},
+    {"--bpp", "-bpp", true, nullptr, Bpp},
+    {"--captions", nullptr, true, &given.captions, nullptr},
+    {"-C", nullptr, true, &given.folder, nullptr},
+    {"--check", nullptr, false, nullptr, Check},
+    {"-h", "--help", false, nullptr, Help},
+    {"-v", "--verbose", false, nullptr, Verbose},
+};
 
-  for (int i = 1; i < argc; ++i) {
-    char option[64];
-    const char* value = nullptr;
-    // --name=value as well as --name value.
-    const char* equals = strncmp(argv[i], "--", 2) == 0 ? strchr(argv[i], '=') : nullptr;
-    if (equals && static_cast<size_t>(equals - argv[i]) < sizeof option) {
-      memcpy(option, argv[i], equals - argv[i]);
-      option[equals - argv[i]] = '\0';
-      value = equals + 1;
-    } else {
-      snprintf(option, sizeof option, "%s", argv[i]);
-    }
-    // The show spells it -bpp; both work here.
-    if (strcmp(option, "-bpp") == 0) snprintf(option, sizeof option, "--bpp");
-    if (strcmp(option, "--verbose") == 0) snprintf(option, sizeof option, "-v");
-    if (strcmp(option, "--help") == 0) snprintf(option, sizeof option, "-h");
+static const Option* Find(const char* spelled) {
+  for (const Option& o : kOptions)
+    if (strcmp(spelled, o.name) == 0 || (o.alias && strcmp(spelled, o.alias) == 0)) return &o;
+  return nullptr;
+}
 
-    static const char* const kWithValue[] = {"--frame", "--at",  "-o",         "--out",
-                                             "--from",  "--to",  "--every",    "--video",
-                                             "--fps",   "--bpp", "--captions", "-C"};
-    static const char* const kWithout[] = {"--check", "-h", "-v"};
-    const char* name = nullptr;  // the option's entry in the tables: a stable string
-    bool takesValue = false;
-    for (const char* n : kWithValue)
-      if (strcmp(option, n) == 0) name = n, takesValue = true;
-    for (const char* n : kWithout)
-      if (strcmp(option, n) == 0) name = n;
-    if (!name) {
-      if (argv[i][0] == '-') return Fail("unknown option %s", argv[i]);
-      return Fail("unexpected argument '%s'", argv[i]);
-    }
-    if (!takesValue && value) return Fail("%s takes no value", name);
-    if (takesValue && !value) {
-      if (i + 1 >= argc) return Fail("%s needs a value", name);
-      value = argv[++i];
-    }
-    if (Given(name, seen, seenCount)) return Fail("%s given twice", name);
-    if (seenCount < kMaxSeen) seen[seenCount++] = name;
-
-    if (strcmp(option, "-h") == 0) {
-      settings.job = kHelp;
-      return true;
-    } else if (strcmp(option, "--check") == 0) {
-      if (!SetJob(kCheck, option)) return false;
-    } else if (strcmp(option, "-v") == 0) {
-      settings.verbose = true;
-    } else if (strcmp(option, "--frame") == 0) {
-      if (!SetJob(kOneFrame, option)) return false;
-      if (!ReadCount(value, settings.frame))
-        return Fail("--frame takes a frame number (0 or more), not '%s'", value);
-    } else if (strcmp(option, "--at") == 0) {
-      if (!SetJob(kOneFrame, option)) return false;
-      if (!ReadSeconds(value, strlen(value), settings.frame))
-        return Fail("--at takes seconds (0 or more), not '%s'", value);
-    } else if (strcmp(option, "-o") == 0) {
-      pngName = value;
-    } else if (strcmp(option, "--out") == 0) {
-      if (!SetJob(kSequence, option)) return false;
-      outDir = value;
-    } else if (strcmp(option, "--video") == 0) {
-      if (!SetJob(kVideo, option)) return false;
-      video = value;
-    } else if (strcmp(option, "--from") == 0 || strcmp(option, "--to") == 0) {
-      int& target = option[2] == 'f' ? settings.from : settings.to;
-      if (!ReadFrame(value, target))
-        return Fail("%s takes a frame number or seconds such as 12.5s, not '%s'", option, value);
-    } else if (strcmp(option, "--every") == 0) {
-      if (!ReadCount(value, settings.every) || settings.every == 0)
-        return Fail("--every takes a number of frames (1 or more), not '%s'", value);
-    } else if (strcmp(option, "--fps") == 0) {
-      int fps = 0;
-      if (!ReadCount(value, fps) || (fps != 25 && fps != 50 && fps != 100))
-        return Fail("--fps must be 25, 50 or 100, not '%s'", value);
-      settings.fps = fps;
-    } else if (strcmp(option, "--bpp") == 0) {
-      int depth = 0;
-      if (!ReadCount(value, depth) ||
-          (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32))
-        return Fail("--bpp must be 8, 15, 16, 24 or 32, not '%s'", value);
-      settings.depth = depth;
-    } else if (strcmp(option, "--captions") == 0) {
-      captions = value;
-    } else if (strcmp(option, "-C") == 0) {
-      folder = value;
-    }
+// Reads argument i, and its value from the next one when it needs one: --name=value as
+// well as --name value.
+static bool ReadArgument(int argc, char** argv, int& i) {
+  char spelled[64];
+  const char* value = nullptr;
+  const char* equals = strncmp(argv[i], "--", 2) == 0 ? strchr(argv[i], '=') : nullptr;
+  if (equals && static_cast<size_t>(equals - argv[i]) < sizeof spelled) {
+    memcpy(spelled, argv[i], equals - argv[i]);
+    spelled[equals - argv[i]] = '\0';
+    value = equals + 1;
+  } else {
+    snprintf(spelled, sizeof spelled, "%s", argv[i]);
   }
+  const Option* option = Find(spelled);
+  if (!option) {
+    if (argv[i][0] == '-') return Fail("unknown option %s", argv[i]);
+    return Fail("unexpected argument '%s'", argv[i]);
+  }
+  if (!option->takesValue && value) return Fail("%s takes no value", option->name);
+  if (option->takesValue && !value) {
+    if (i + 1 >= argc) return Fail("%s needs a value", option->name);
+    value = argv[++i];
+  }
+  if (WasGiven(option->name)) return Fail("%s given twice", option->name);
+  if (given.seenCount < kMaxSeen) given.seen[given.seenCount++] = option->name;
+  if (option->keep) *option->keep = value;
+  return !option->read || option->read(value);
+}
 
+// The options together: a job, what it needs, nothing another job reads.
+static bool Validate() {
   switch (settings.job) {
     case kNoJob:
       fprintf(stderr, "%s: nothing to do: give --frame, --at, --out, --video or --check\n",
@@ -226,16 +255,16 @@ bool ParseOptions(int argc, char** argv) {
       PrintUsage(stderr);
       return false;
     case kOneFrame:
-      if (!pngName)
-        return Fail("%s needs -o FILE.png", Given("--at", seen, seenCount) ? "--at" : "--frame");
+      if (!given.pngName)
+        return Fail("%s needs -o FILE.png", WasGiven("--at") ? "--at" : "--frame");
       break;
     case kVideo:
-      if (!IsVideoName(video)) return Fail("--video FILE must end in .mp4 or .mkv: '%s'", video);
+      if (!IsVideoName(given.video))
+        return Fail("--video FILE must end in .mp4 or .mkv: '%s'", given.video);
       break;
     default:
       break;
   }
-  // Options that only one job reads.
   const struct {
     const char* option;
     bool allowed;
@@ -247,16 +276,32 @@ bool ParseOptions(int argc, char** argv) {
       {"--fps", settings.job == kVideo},
   };
   for (const auto& owner : kOwners)
-    if (!owner.allowed && Given(owner.option, seen, seenCount))
+    if (!owner.allowed && WasGiven(owner.option))
       return Fail("%s does not go with this job%s", owner.option,
                   strcmp(owner.option, "-o") == 0 ? " (-o names the PNG of --frame or --at)" : "");
   if (settings.from != kUnset && settings.to != kUnset && settings.from > settings.to)
     return Fail("--from is after --to");
+  return true;
+}
 
-  const char* output = pngName ? pngName : outDir ? outDir : video;
+bool ParseOptions(int argc, char** argv) {
+  settings = Settings{};
+  settings.job = kNoJob;
+  settings.frame = settings.from = settings.to = settings.every = kUnset;
+  settings.fps = kDefaultFps;
+  settings.depth = kDefaultDepth;
+  given = Named{};
+
+  for (int i = 1; i < argc; ++i) {
+    if (!ReadArgument(argc, argv, i)) return false;
+    if (settings.job == kHelp) return true;
+  }
+  if (!Validate()) return false;
+
+  const char* output = given.pngName ? given.pngName : given.outDir ? given.outDir : given.video;
   if (output && !MakeAbsolute(output, settings.output)) return Fail("path too long: %s", output);
-  if (captions && !MakeAbsolute(captions, settings.captions))
-    return Fail("path too long: %s", captions);
-  if (folder) snprintf(settings.folder, sizeof settings.folder, "%s", folder);
+  if (given.captions && !MakeAbsolute(given.captions, settings.captions))
+    return Fail("path too long: %s", given.captions);
+  if (given.folder) snprintf(settings.folder, sizeof settings.folder, "%s", given.folder);
   return true;
 }

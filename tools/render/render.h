@@ -24,7 +24,6 @@ enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kHelp };
 constexpr int kUnset = -1;
 constexpr int kDefaultEvery = 100;  // frames between pictures of a sequence: one a second
 constexpr int kDefaultFps = 50;
-constexpr int kDefaultBpp = 16;
 
 struct Settings {
   Job job;
@@ -50,24 +49,28 @@ void PrintUsage(FILE* stream);
 constexpr int kFramesPerSecond = 1000 / kStepMs;
 
 // Opens a display of the show's format on SDL's dummy video driver (unless SDL_VIDEODRIVER
-// names another), and loads the show of the working directory as its start-up does: fonts,
-// captions (the built-in ones or settings.captions), pictures and photos. Then Compute(0).
-// Prints a message and returns an exit status other than kExitDone when it cannot.
+// names another), and opens the show of the working directory as the show's start-up does:
+// LoadShow (with settings.captions, if given), then StartShow. Prints a message and returns
+// an exit status other than kExitDone when it cannot.
 int OpenShow();
-// Releases what OpenShow loaded, as the show's shutdown does.
+// Releases what OpenShow loaded, with the show's ReleaseShow.
 void CloseShow();
 // The last step of the show, the first after the fade: ENDTIME + 401.
 int LastFrame();
-// Computes every step after the last one computed up to `f`, in order, exactly as the
-// show's clock does when it draws every step; `f` must not be before the last one.
-void StepTo(int f);
-// Steps to `f` and draws it on the display surface, as the show's drawing pass does.
+// Steps to `f` as the show does when it draws every step, and draws `f` on the display
+// surface; `f` must not be before the last frame drawn.
 void DrawFrame(int f);
 // Frames as minutes, seconds and hundredths: 42201 gives "7:02.01".
 void FormatTime(long frames, char* out, size_t size);
 // Pictures that failed to load, other than the photo that ends the series, as the loader
 // reported them (one line each); empty when all loaded.
 extern char loaderTrouble[2048];
+// Points standard error at `to` until RestoreStderr; false, changing nothing, when it
+// cannot (or when it already points elsewhere).
+bool RedirectStderr(FILE* to);
+void RestoreStderr();
+// Whether `path` names anything: a file, a folder, a link to one.
+bool Exists(const char* path);
 
 // Pictures (frames.cpp).
 
@@ -91,12 +94,6 @@ int ExportVideo();
 
 // Music (audio.cpp).
 
-// The show's music module, in the show folder.
-constexpr char kMusicFile[] = "sfx/belong.mod";
-// The mixer's rate, as the show opens it: its stereo 16-bit samples per second.
-constexpr int kMixerRate = 44050;
-constexpr int kMusicFadeMs = 1000;
-
 // Loads the module to be played as the mixer plays it from its top; with `loop` the mixer
 // starts it again, as the show asks, once it has ended. False, with the reason, when the
 // module cannot be loaded.
@@ -107,8 +104,8 @@ void PlayMusic(Sint16* out, long frames);
 const char* MusicTitle();
 void CloseMusic();
 // Writes sample frames [first, first + samples) of the show's sound track to `out` as raw
-// signed 16-bit little-endian stereo at kMixerRate: sample 0 at frame 0, where the music
-// starts with a 1000 ms fade-in; a 1000 ms fade-out from sample `fadeOut`, silence after.
+// signed 16-bit little-endian stereo at kAudioRate: sample 0 at frame 0, where the music
+// starts with its fade-in; its fade-out from sample `fadeOut`, silence after.
 // Without the module (musicLoaded false, the reason in `why`) the track is silent, as the
 // show is. Returns false when writing fails.
 bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut, FILE* out,

@@ -13,19 +13,25 @@
 
 char loaderTrouble[2048];
 
-static constexpr int kScreenWidth = 640, kScreenHeight = 480;
-static constexpr char kFontFile[] = "gfx/arial.ttf";
-static constexpr int kTextPoints = 12;
-
-// Last step computed; Compute(0) runs when the show is opened.
-static int computed = 0;
-
 // The loader reports every picture on standard error; its lines are kept here while it runs
 // and sorted afterwards, so that the normal end of the photo series does not read as a fault.
 static FILE* loaderLog = nullptr;
+// Whether LoadShow ran, and so what CloseShow has to release.
+static bool loaded = false;
+
 static int savedStderr = -1;
 
-static void StopCapture() {
+bool RedirectStderr(FILE* to) {
+  if (savedStderr >= 0) return false;
+  fflush(stderr);
+  savedStderr = dup(STDERR_FILENO);
+  if (savedStderr >= 0 && dup2(fileno(to), STDERR_FILENO) >= 0) return true;
+  if (savedStderr >= 0) close(savedStderr);
+  savedStderr = -1;
+  return false;
+}
+
+void RestoreStderr() {
   if (savedStderr < 0) return;
   fflush(stderr);
   dup2(savedStderr, STDERR_FILENO);
@@ -36,7 +42,7 @@ static void StopCapture() {
 // The loader ends the process itself when a font fails: its message must still be seen.
 static void ReplayOnExit() {
   if (savedStderr < 0) return;
-  StopCapture();
+  RestoreStderr();
   rewind(loaderLog);
   char line[512];
   while (fgets(line, sizeof line, loaderLog)) fputs(line, stderr);
@@ -44,21 +50,14 @@ static void ReplayOnExit() {
 
 static bool StartCapture() {
   loaderLog = tmpfile();
-  if (!loaderLog) return false;
-  fflush(stderr);
-  savedStderr = dup(STDERR_FILENO);
-  if (savedStderr < 0 || dup2(fileno(loaderLog), STDERR_FILENO) < 0) {
-    if (savedStderr >= 0) close(savedStderr);
-    savedStderr = -1;
-    return false;
-  }
+  if (!loaderLog || !RedirectStderr(loaderLog)) return false;
   static bool registered = false;
   if (!registered) atexit(ReplayOnExit);
   registered = true;
   return true;
 }
 
-static bool Exists(const char* path) {
+bool Exists(const char* path) {
   struct stat s;
   return stat(path, &s) == 0;
 }
@@ -112,7 +111,8 @@ static int CheckCaptionFile() {
   return kExitDone;
 }
 
-int OpenShow() {
+// The show folder, with its gfx/, and the caption file, if one is named.
+static int CheckFolder() {
   if (settings.folder[0] && chdir(settings.folder) != 0) {
     fprintf(stderr, "tolvane-render: cannot enter the show folder %s: %s\n", settings.folder,
             strerror(errno));
@@ -127,11 +127,12 @@ int OpenShow() {
             getcwd(cwd, sizeof cwd) ? cwd : ".");
     return kExitShow;
   }
-  if (settings.captions[0]) {
-    if (const int status = CheckCaptionFile()) return status;
-  }
+  return settings.captions[0] ? CheckCaptionFile() : kExitDone;
+}
 
-  // No window and no sound: the pixels are drawn in memory, the music is rendered apart.
+// SDL and the font engine without a window or sound, and a display of the show's format.
+static int OpenDisplay() {
+  // The pixels are drawn in memory, the music is rendered apart.
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   if (SDL_Init(SDL_INIT_VIDEO) < 0) return ShowFail("couldn't initialize SDL: ", SDL_GetError());
   atexit(SDL_Quit);
@@ -145,7 +146,11 @@ int OpenShow() {
             kScreenHeight, settings.depth, SDL_GetError());
     return kExitShow;
   }
-  // The loader would end the process on a font it cannot open; say so plainly first.
+  return kExitDone;
+}
+
+// The loader would end the process on a font it cannot open; say so plainly first.
+static int CheckFont() {
   TTF_Font* font = OpenFontAt96Dpi(kFontFile, kTextPoints);
   if (!font) {
     fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
@@ -153,15 +158,19 @@ int OpenShow() {
     return kExitShow;
   }
   TTF_CloseFont(font);
+  return kExitDone;
+}
 
-  // The show's start-up order: fonts, captions, pictures (the loading screen is drawn among
-  // them), then frame 0.
+int OpenShow() {
+  int status = CheckFolder();
+  if (status == kExitDone) status = OpenDisplay();
+  if (status == kExitDone) status = CheckFont();
+  if (status != kExitDone) return status;
+
   const bool captured = StartCapture();
-  LoadFonts();
-  LoadTXT2();
-  if (settings.captions[0]) LoadTXT(settings.captions);
-  LoadGFX();
-  if (captured) StopCapture();
+  LoadShow(settings.captions[0] ? settings.captions : nullptr);
+  loaded = true;
+  if (captured) RestoreStderr();
   SortLoaderLines();
   if (texts < 1) {
     fprintf(stderr,
@@ -170,39 +179,21 @@ int OpenShow() {
             settings.captions);
     return kExitUsage;
   }
-  frame = 0;
-  Compute(0);
-  computed = 0;
+  StartShow();
   return kExitDone;
 }
 
 void CloseShow() {
-  if (text_font && names_font) ReleaseFonts();
-  ReleaseGFX();
-  FreeTXT();
-  ReleaseTextPictures();
+  if (loaded) ReleaseShow();
+  loaded = false;
 }
 
 int LastFrame() {
   return ENDTIME + kFadeLength + 1;
 }
 
-void StepTo(int f) {
-  while (computed < f) {
-    const int next = computed + 1;
-    // The snapshot copies what the display holds: when every step is drawn, that is the
-    // fade's first frame, black.
-    if (next == ENDTIME + 1) Render(ENDTIME);
-    frame = next;
-    Compute(next);
-    computed = next;
-    // The drawing pass after the hide request carries it out, whichever frame it draws.
-    if (next >= kFirstSlot && next < ENDTIME - kEndPicture) HandleHideRequest();
-  }
-}
-
 void DrawFrame(int f) {
-  StepTo(f);
+  StepTo(f, kEveryStep);
   Render(f);
 }
 

@@ -9,11 +9,12 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
 #include "render.h"
 
-// Sound in the video: AAC has no 44050 Hz, so ffmpeg resamples; the length stays.
+// Sound in the video: AAC has no kAudioRate, so ffmpeg resamples; the length stays.
 static constexpr char kVideoSoundRate[] = "48000";
 static constexpr int kPipeBytes = 1 << 20;
 
@@ -35,8 +36,7 @@ bool FindFfmpeg(char* path, size_t size) {
   return false;
 }
 
-static constexpr int kWidth = 640, kHeight = 480;
-static constexpr size_t kLumaBytes = kWidth * kHeight;
+static constexpr size_t kLumaBytes = kScreenWidth * kScreenHeight;
 static constexpr size_t kFrameBytes = kLumaBytes * 3 / 2;  // 4:2:0, as the video keeps it
 
 // The colour of every pixel value of a display of up to 16 bits, packed 0xRRGGBB as
@@ -62,9 +62,7 @@ static Uint32 ColourAt(const Uint8* row, int x, const SDL_PixelFormat* format) {
     case 2:
       return colourOf[reinterpret_cast<const Uint16*>(row)[x]];
     default: {
-      const Uint8* p = row + x * format->BytesPerPixel;
-      const Uint32 v = format->BytesPerPixel == 3 ? p[0] | p[1] << 8 | p[2] << 16
-                                                  : *reinterpret_cast<const Uint32*>(p);
+      const Uint32 v = PixelValue(row + x * format->BytesPerPixel, format->BytesPerPixel);
       // Eight bits a channel: SDL_GetRGB's result is the field itself.
       if (format->Rloss == 0 && format->Gloss == 0 && format->Bloss == 0)
         return ((v & format->Rmask) >> format->Rshift) << 16 |
@@ -96,16 +94,16 @@ static void ConvertScreen(Uint8* yuv) {
   Uint8* cr = cb + kLumaBytes / 4;
   SDL_LockSurface(screen);
   const Uint8* pixels = static_cast<const Uint8*>(screen->pixels);
-  for (int y = 0; y < kHeight; y += 2) {
+  for (int y = 0; y < kScreenHeight; y += 2) {
     const Uint8* top = pixels + y * screen->pitch;
     const Uint8* bottom = top + screen->pitch;
-    for (int x = 0; x < kWidth; x += 2) {
+    for (int x = 0; x < kScreenWidth; x += 2) {
       const Uint32 c[4] = {ColourAt(top, x, format), ColourAt(top, x + 1, format),
                            ColourAt(bottom, x, format), ColourAt(bottom, x + 1, format)};
       int r = 0, g = 0, b = 0;
       for (int i = 0; i < 4; ++i) {
         const int ri = c[i] >> 16, gi = c[i] >> 8 & 0xFF, bi = c[i] & 0xFF;
-        yuv[(y + i / 2) * kWidth + x + i % 2] = Luma(ri, gi, bi);
+        yuv[(y + i / 2) * kScreenWidth + x + i % 2] = Luma(ri, gi, bi);
         r += ri;
         g += gi;
         b += bi;
@@ -114,8 +112,8 @@ static void ConvertScreen(Uint8* yuv) {
       r = (r + 2) / 4;
       g = (g + 2) / 4;
       b = (b + 2) / 4;
-      cb[y / 2 * kWidth / 2 + x / 2] = BlueDifference(r, g, b);
-      cr[y / 2 * kWidth / 2 + x / 2] = RedDifference(r, g, b);
+      cb[y / 2 * kScreenWidth / 2 + x / 2] = BlueDifference(r, g, b);
+      cr[y / 2 * kScreenWidth / 2 + x / 2] = RedDifference(r, g, b);
     }
   }
   SDL_UnlockSurface(screen);
@@ -137,12 +135,12 @@ static bool WriteAll(int fd, const Uint8* data, size_t bytes) {
 // is not converted again.
 static bool WriteScreen(int fd) {
   static Uint8 yuv[kFrameBytes];
-  static Uint8 last[kWidth * kHeight * 4];
+  static Uint8 last[kScreenWidth * kScreenHeight * 4];
   static bool converted = false;
-  const size_t rowBytes = kWidth * screen->format->BytesPerPixel;
+  const size_t rowBytes = kScreenWidth * screen->format->BytesPerPixel;
   SDL_LockSurface(screen);
   bool same = converted;
-  for (int y = 0; y < kHeight; ++y) {
+  for (int y = 0; y < kScreenHeight; ++y) {
     const Uint8* row = static_cast<const Uint8*>(screen->pixels) + y * screen->pitch;
     if (same && memcmp(last + y * rowBytes, row, rowBytes) == 0) continue;
     same = false;
@@ -154,19 +152,14 @@ static bool WriteScreen(int fd) {
   return WriteAll(fd, yuv, kFrameBytes);
 }
 
-// Starts ffmpeg reading raw frames on a pipe; returns the pipe's writing end or -1.
-static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
-  int ends[2];
-  if (pipe(ends) != 0) return -1;
-  // Room for a whole frame or two in the pipe, where Linux allows it.
-  fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
-  char rate[16], size[32];
-  snprintf(rate, sizeof rate, "%d", settings.fps);
-  snprintf(size, sizeof size, "%dx%d", kWidth, kHeight);
-  char soundRate[16];
-  snprintf(soundRate, sizeof soundRate, "%d", kMixerRate);
+// The command line of ffmpeg reading raw frames on its standard input and the sound from
+// `sound`, into `argv` (room for 64); `rate`, `size` and `soundRate` hold its numbers.
+static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[64],
+                            char rate[16], char size[32], char soundRate[16]) {
+  snprintf(rate, 16, "%d", settings.fps);
+  snprintf(size, 32, "%dx%d", kScreenWidth, kScreenHeight);
+  snprintf(soundRate, 16, "%d", kAudioRate);
   const bool mp4 = strcmp(settings.output + strlen(settings.output) - 4, ".mp4") == 0;
-  const char* argv[64];
   int count = 0;
   for (const char* a : {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y"})
     argv[count++] = a;
@@ -193,6 +186,17 @@ static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
   }
   argv[count++] = settings.output;
   argv[count] = nullptr;
+}
+
+// Starts ffmpeg reading raw frames on a pipe; returns the pipe's writing end or -1.
+static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
+  int ends[2];
+  if (pipe(ends) != 0) return -1;
+  // Room for a whole frame or two in the pipe, where Linux allows it.
+  fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
+  const char* argv[64];
+  char rate[16], size[32], soundRate[16];
+  FfmpegArguments(ffmpeg, sound, argv, rate, size, soundRate);
   child = fork();
   if (child < 0) {
     close(ends[0]);
@@ -211,26 +215,13 @@ static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
   return ends[1];
 }
 
-int ExportVideo() {
-  char ffmpeg[kPathSize];
-  if (!FindFfmpeg(ffmpeg, sizeof ffmpeg)) {
-    fprintf(stderr,
-            "tolvane-render: --video needs ffmpeg, which is not installed here.\n"
-            "On Debian: sudo apt-get install ffmpeg (in the project: scripts/setup ffmpeg)\n");
-    return kExitOutput;
-  }
-  const int from = settings.from == kUnset ? 0 : settings.from;
-  const int to = settings.to == kUnset ? LastFrame() : settings.to;
-  if (!WithinShow(from, "--from") || !WithinShow(to, "--to")) return kExitUsage;
-  // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
-  const int step = kFramesPerSecond / settings.fps;
-  const long frames = (to - from) / step + 1;
+// Writes the sound of frames `from` on, `frames` video frames long, to a new temporary file
+// named in `sound`. Returns an exit status; says why when it is not kExitDone.
+static int WriteSound(int from, long frames, char (&sound)[kPathSize]) {
   // Samples per frame need not be whole (881 at 50 frames a second, 440.5 at 100).
-  const long firstSample = static_cast<long>(from) * kMixerRate / kFramesPerSecond;
-  const long samples = frames * kMixerRate / settings.fps;
-  const long fadeOut = static_cast<long>(ENDTIME) * kMixerRate / kFramesPerSecond;
-
-  char sound[kPathSize];
+  const long firstSample = static_cast<long>(from) * kAudioRate / kFramesPerSecond;
+  const long samples = frames * kAudioRate / settings.fps;
+  const long fadeOut = static_cast<long>(ENDTIME) * kAudioRate / kFramesPerSecond;
   const char* tmp = getenv("TMPDIR");
   snprintf(sound, sizeof sound, "%s/tolvane-render-sound-XXXXXX", tmp && *tmp ? tmp : "/tmp");
   const int soundFd = mkstemp(sound);
@@ -254,6 +245,39 @@ int ExportVideo() {
             "tolvane-render: couldn't load %s (%s); the video's sound is silent, as the show "
             "would be\n",
             kMusicFile, why);
+  return kExitDone;
+}
+
+// Draws video frame i as step from + i * step and pipes it to ffmpeg; false when ffmpeg
+// stops reading.
+static bool FeedFrames(int pipe, int from, int step, long frames) {
+  ProgressStart("video", frames);
+  bool fed = true;
+  for (long i = 0; i < frames && fed; ++i) {
+    DrawFrame(from + static_cast<int>(i) * step);
+    fed = WriteScreen(pipe);
+    ProgressStep(i + 1);
+  }
+  ProgressEnd();
+  return fed;
+}
+
+int ExportVideo() {
+  char ffmpeg[kPathSize];
+  if (!FindFfmpeg(ffmpeg, sizeof ffmpeg)) {
+    fprintf(stderr,
+            "tolvane-render: --video needs ffmpeg, which is not installed here.\n"
+            "On Debian: sudo apt-get install ffmpeg (in the project: scripts/setup ffmpeg)\n");
+    return kExitOutput;
+  }
+  const int from = settings.from == kUnset ? 0 : settings.from;
+  const int to = settings.to == kUnset ? LastFrame() : settings.to;
+  if (!WithinShow(from, "--from") || !WithinShow(to, "--to")) return kExitUsage;
+  // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
+  const int step = kFramesPerSecond / settings.fps;
+  const long frames = (to - from) / step + 1;
+  char sound[kPathSize];
+  if (const int status = WriteSound(from, frames, sound)) return status;
 
   // A reader that has gone away must not kill the writer: its exit status says why.
   signal(SIGPIPE, SIG_IGN);
@@ -264,14 +288,7 @@ int ExportVideo() {
     unlink(sound);
     return kExitOutput;
   }
-  ProgressStart("video", frames);
-  bool fed = true;
-  for (long i = 0; i < frames && fed; ++i) {
-    DrawFrame(from + static_cast<int>(i) * step);
-    fed = WriteScreen(pipe);
-    ProgressStep(i + 1);
-  }
-  ProgressEnd();
+  const bool fed = FeedFrames(pipe, from, step, frames);
   close(pipe);
   int status = 0;
   waitpid(child, &status, 0);
