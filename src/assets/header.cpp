@@ -16,7 +16,7 @@ static constexpr Uint32 kPngLongestChunk = 0x7FFFFFFF;  // lengths are 31-bit nu
 static constexpr int kChunkFraming = 12;                // length, type and CRC around the data
 // A few bytes may declare a picture of gigabytes, which the decoder would then make whole, 4
 // bytes a pixel and twice over: 64 million pixels, half a gigabyte, still load within
-// seconds. The screen shows 640x480 of any of them.
+// seconds. The screen shows a small part of any of them.
 static constexpr unsigned long long kMostPixels = 64000000;
 
 // Says why a file is not decoded, as SDL's error; false.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "facts.h"
 #include "text/text.h"
 
 static void Check(bool condition) {
@@ -16,7 +17,7 @@ static TTF_Font* fonts[2];
 static void Open() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   Check(SDL_Init(SDL_INIT_VIDEO) == 0 && TTF_Init() == 0);
-  Check(SDL_SetVideoMode(640, 480, 16, SDL_SWSURFACE) != nullptr);
+  Check(SDL_SetVideoMode(kScreenWidth, kScreenHeight, 16, SDL_SWSURFACE) != nullptr);
   fonts[0] = OpenFontAt96Dpi(TOLVANE_FUZZ_FONT, 12);
   fonts[1] = OpenFontAt96Dpi(TOLVANE_FUZZ_FONT, 10);
   Check(fonts[0] && fonts[1]);
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   SDL_Surface* display = SDL_GetVideoSurface();
   if (display->format->BitsPerPixel != depth)
-    display = SDL_SetVideoMode(640, 480, depth, SDL_SWSURFACE);
+    display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, SDL_SWSURFACE);
   Check(display != nullptr);
 
   SDL_Surface* block = MyRenderText(font, text.c_str(), fg, bg, centre, minWidth, minHeight);
