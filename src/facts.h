@@ -113,6 +113,10 @@ inline constexpr int kInitialEndTime = 50;
 inline constexpr int kPhotoX = 123, kPhotoY = 95;
 // The photo area the background frames; the demo's photos fill it exactly.
 inline constexpr int kPhotoWidth = 394, kPhotoHeight = 290;
+// All of a photo that can ever be seen: from its corner to the screen's right and bottom
+// edges. The loader keeps no more of a larger one.
+inline constexpr int kPhotoSeenWidth = kScreenWidth - kPhotoX;
+inline constexpr int kPhotoSeenHeight = kScreenHeight - kPhotoY;
 // The description box over the photo area, at least this large.
 inline constexpr int kBoxX = 115, kBoxY = 100;
 inline constexpr int kBoxMinWidth = 400, kBoxMinHeight = 300;

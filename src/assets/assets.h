@@ -40,18 +40,31 @@ enum PictureFileKind { kOtherFile, kPngFile, kJpegFile };
 struct PictureHeader {
   PictureFileKind kind = kOtherFile;
   Uint32 width = 0, height = 0;  // as declared; 0 where the header was not read
+  bool complete = false;         // a JPEG file that the image library takes for one
 };
 // Reads the header of the picture file `name` and checks that it is a PNG or JPEG file and
 // that a PNG file's chunks all lie within it. False, with the reason as SDL's error, for a
 // file that must not be decoded; a file that cannot be opened is left to the decoder to report.
 bool ReadPictureHeader(const char* name, PictureHeader& header);
-// Decodes a colour JPEG file straight into the display's pixel format, the pixels the image
-// library and SDL_DisplayFormat would give; null for anything out of the ordinary.
-SDL_Surface* DecodeJpeg(const char* name);
+// Whether a picture of this size may be decoded whole; if not, false with the reason as
+// SDL's error.
+bool WholeDecodeIsBounded(Uint32 width, Uint32 height);
+// No bound on a picture's width or height: the whole of it.
+constexpr int kWholePicture = 1 << 30;
+// Decodes at most the top-left width x height of a JPEG file that the image library takes
+// for one: the pixels and the format that the image library would give for that part of it.
+// Null, with the image library's reason as SDL's error, where it would fail.
+SDL_Surface* DecodeJpeg(const char* name, int width, int height);
 // SDL_DisplayFormat, with a faster conversion of 3-byte pixels where it gives the same bytes.
 SDL_Surface* DisplayFormat(SDL_Surface* decoded);
-// Loads gfx/base.ext in the display's pixel format, or null; says which on standard error.
-SDL_Surface* GetPix(const char* base, const char* ext);
+// The picture file `name`, at most its top-left width x height, in the display's pixel
+// format; null, with the reason as SDL's error, when it does not load. `decoded` says
+// whether it decoded (and only the conversion failed).
+SDL_Surface* LoadPicture(const char* name, int width, int height, bool& decoded);
+// Loads gfx/base.ext, at most its top-left width x height, or null; says which on standard
+// error.
+SDL_Surface* GetPix(const char* base, const char* ext, int width = kWholePicture,
+                    int height = kWholePicture);
 // Loads the five pictures (drawing the loading screen after the first two) and the photos,
 // and sets fotos and ENDTIME. Needs the display open.
 void LoadGFX();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -143,12 +144,13 @@ SDL_Surface* DisplayFormat(SDL_Surface* decoded) {
   return words ? converted : nullptr;
 }
 
-// The image library decodes a JPEG file with libjpeg into a 3-byte picture, after reading the
-// whole file over once to be sure that it is one, and SDL_DisplayFormat converts that. Here
-// libjpeg decodes it with the library's settings a row at a time into words 0x??RRGGBB,
-// which ConvertRow turns into the display's pixels: the same pixels. Anything out of the
-// ordinary (no JPEG, not three colour channels, a warning or an error from libjpeg) gives
-// null, and the image library then decides and words its message as ever.
+// The image library decodes a JPEG file with libjpeg's defaults into a picture of 3-byte RGB
+// pixels, or of CMYK bytes taken for 4-byte pixels with alpha when the file has four channels.
+// Here libjpeg decodes it with the same settings, but stops at the last row wanted and
+// leaves out the columns right of the last one wanted: the rows it gives are the rows of the
+// whole decoding, and no row or column wanted lies at the edge of what is decoded, where
+// upsampled colour would be drawn from fewer samples. A picture of multiple scans is held
+// whole by libjpeg, coefficients of every block, so it is bounded as whole pictures are.
 struct JpegErrors {
   jpeg_error_mgr manager;
   jmp_buf escape;
@@ -158,58 +160,84 @@ static void Escape(j_common_ptr info) {
   longjmp(reinterpret_cast<JpegErrors*>(info->err)->escape, 1);
 }
 
-static void Warned(j_common_ptr info, int level) {
-  if (level < 0) Escape(info);  // corrupt data: the image library may judge it otherwise
+static void Silent(j_common_ptr) {}  // warnings, which the image library ignores too
+
+// Columns decoded beyond the last one wanted: libjpeg cuts at blocks of up to 32 columns.
+constexpr JDIMENSION kCropMargin = 32;
+
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+static const Uint32 kCmykMasks[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000};
+#else
+static const Uint32 kCmykMasks[4] = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};
+#endif
+
+// The picture the image library would make for `info`, `width` x `height`.
+static SDL_Surface* NewDecodedPicture(const jpeg_decompress_struct& info, int width, int height) {
+  const bool cmyk = info.out_color_space == JCS_CMYK;
+  const Uint32* m = cmyk ? kCmykMasks : kRgbMasks;
+  return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, cmyk ? 32 : 24, m[0], m[1], m[2],
+                              cmyk ? m[3] : 0);
 }
 
-SDL_Surface* DecodeJpeg(const char* name) {
+SDL_Surface* DecodeJpeg(const char* name, int width, int height) {
   FILE* file = fopen(name, "rb");
-  if (!file) return nullptr;
-  unsigned char magic[2];
-  const bool jpeg = fread(magic, 1, 2, file) == 2 && magic[0] == 0xFF && magic[1] == 0xD8;
-  if (!jpeg || !ConversionStandsIn()) {
-    fclose(file);
+  if (!file) {
+    SDL_SetError("Couldn't open %s", name);
     return nullptr;
   }
-  rewind(file);
   jpeg_decompress_struct info;
   JpegErrors errors;
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = Escape;
-  errors.manager.emit_message = Warned;
+  errors.manager.output_message = Silent;
   // Set after setjmp and read after longjmp: volatile.
   SDL_Surface* volatile picture = nullptr;
-  Uint32* volatile words = nullptr;
+  JSAMPLE* volatile row = nullptr;
+  // The image library's words for a failure of the decoder; null once SDL's error is set.
+  const char* volatile failure = "JPEG loading error";
   if (setjmp(errors.escape)) {
     jpeg_destroy_decompress(&info);
     fclose(file);
     if (picture) SDL_FreeSurface(picture);
-    free(words);
+    free(row);
+    if (failure) SDL_SetError("%s", failure);
     return nullptr;
   }
   jpeg_create_decompress(&info);
   jpeg_stdio_src(&info, file);
   jpeg_read_header(&info, TRUE);
-  if (info.num_components != 3) longjmp(errors.escape, 1);
-  // Words 0x??RRGGBB in memory; libjpeg fills the ?? byte, which ConvertRow does not read.
-  info.out_color_space = SDL_BYTEORDER == SDL_LIL_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+  info.out_color_space = info.num_components == 4 ? JCS_CMYK : JCS_RGB;
   info.quantize_colors = FALSE;
-  jpeg_start_decompress(&info);
-  picture = NewDisplaySurface(info.output_width, info.output_height);
-  words = static_cast<Uint32*>(malloc((info.output_width + 1) * sizeof(Uint32)));
-  if (!picture || !words) longjmp(errors.escape, 1);
-  // libjpeg writes rows that start on 16 bytes past the cache (non-temporal stores), and
-  // ConvertRow would then wait for memory: the row starts one word further on.
-  Uint32* row = words + 1;
-  while (info.output_scanline < info.output_height) {
-    Uint8* out = static_cast<Uint8*>(picture->pixels) + info.output_scanline * picture->pitch;
-    JSAMPROW samples = reinterpret_cast<JSAMPROW>(row);
-    jpeg_read_scanlines(&info, &samples, 1);
-    ConvertRow(row, out, info.output_width);
+  jpeg_calc_output_dimensions(&info);
+  const int w = std::min<JDIMENSION>(info.output_width, width);
+  const int h = std::min<JDIMENSION>(info.output_height, height);
+  const bool whole = jpeg_has_multiple_scans(&info);
+  if (!WholeDecodeIsBounded(whole ? info.output_width : w, whole ? info.output_height : h)) {
+    failure = nullptr;
+    longjmp(errors.escape, 1);
   }
-  jpeg_finish_decompress(&info);
+  jpeg_start_decompress(&info);
+  JDIMENSION left = 0, columns = std::min(info.output_width, w + kCropMargin);
+  if (columns < info.output_width) jpeg_crop_scanline(&info, &left, &columns);
+  picture = NewDecodedPicture(info, w, h);
+  row = static_cast<JSAMPLE*>(malloc(info.output_width * info.output_components));
+  if (!picture || !row) {
+    failure = "Out of memory";
+    longjmp(errors.escape, 1);
+  }
+  while (info.output_scanline < static_cast<JDIMENSION>(h)) {
+    Uint8* out = static_cast<Uint8*>(picture->pixels) + info.output_scanline * picture->pitch;
+    JSAMPROW rows[1] = {row};
+    jpeg_read_scanlines(&info, rows, 1);
+    memcpy(out, row, w * picture->format->BytesPerPixel);
+  }
+  // Decoded to its end, the file is read to its end as the image library reads it.
+  if (info.output_scanline == info.output_height)
+    jpeg_finish_decompress(&info);
+  else
+    jpeg_abort_decompress(&info);
   jpeg_destroy_decompress(&info);
   fclose(file);
-  free(words);
+  free(row);
   return picture;
 }

@@ -14,9 +14,9 @@
 static constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 static constexpr Uint32 kPngLongestChunk = 0x7FFFFFFF;  // lengths are 31-bit numbers
 static constexpr int kChunkFraming = 12;                // length, type and CRC around the data
-// A few bytes may declare a picture of gigabytes, which the decoder would then make whole, 4
-// bytes a pixel and twice over: 64 million pixels, half a gigabyte, still load within
-// seconds. The screen shows a small part of any of them.
+// A few bytes may declare a picture of gigabytes. Where the decoder has to make the whole
+// of it, 4 bytes a pixel and twice over, 64 million pixels (half a gigabyte) still load
+// within seconds; the screen shows a small part of any of them.
 static constexpr unsigned long long kMostPixels = 64000000;
 
 // Says why a file is not decoded, as SDL's error; false.
@@ -31,39 +31,100 @@ __attribute__((format(printf, 2, 3))) static bool Refused(const char* what, cons
   return false;
 }
 
-static bool SizeIsBounded(const PictureHeader& header) {
-  if (1ull * header.width * header.height <= kMostPixels) return true;
+bool WholeDecodeIsBounded(Uint32 width, Uint32 height) {
+  if (1ull * width * height <= kMostPixels) return true;
   return Refused("",
                  "a picture of %ux%u pixels is more than the show decodes (%llu million "
                  "pixels at most)",
-                 header.width, header.height, kMostPixels / 1000000);
+                 width, height, kMostPixels / 1000000);
 }
 
 // Reads the size from a JPEG file's frame header, walking the segments before it as libjpeg
 // does (bytes between segments skipped up to the next 0xFF); leaves the size 0 where there is
-// none, and anything else wrong to the decoder.
-static bool ReadJpegSize(FILE* file, PictureHeader& header) {
-  if (fseek(file, 2, SEEK_SET) != 0) return true;
+// none, and anything wrong to the decoder.
+static void ReadJpegSize(FILE* file, PictureHeader& header) {
+  if (fseek(file, 2, SEEK_SET) != 0) return;
   for (;;) {
     int c = fgetc(file);
     while (c != EOF && c != 0xFF) c = fgetc(file);
     while (c == 0xFF) c = fgetc(file);
     const int marker = c, high = fgetc(file), low = fgetc(file);
-    if (marker == EOF || low == EOF || marker == 0xDA || marker == 0xD9) return true;
+    if (marker == EOF || low == EOF || marker == 0xDA || marker == 0xD9) return;
     const long length = high << 8 | low;
     const bool frame =
         marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     unsigned char size[5];
     if (frame) {
-      if (fread(size, 1, 5, file) != 5) return true;
+      if (fread(size, 1, 5, file) != 5) return;
       header.height = size[1] << 8 | size[2];
       header.width = size[3] << 8 | size[4];
-      return SizeIsBounded(header);
+      return;
     }
     // Markers without a length (the standalone ones) have none to skip.
     const bool standalone = marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0;
-    if (!standalone && (length < 2 || fseek(file, length - 2, SEEK_CUR) != 0)) return true;
+    if (!standalone && (length < 2 || fseek(file, length - 2, SEEK_CUR) != 0)) return;
     if (standalone) fseek(file, -2, SEEK_CUR);
+  }
+}
+
+// A file read through a window of bytes, for walks that go back and forth a little.
+struct ByteWindow {
+  FILE* file;
+  long long size;
+  long long start = 0;
+  long long length = 0;
+  unsigned char bytes[1 << 16];
+};
+
+// The byte at `at`, or -1 past the end of the file.
+static int ByteAt(ByteWindow& w, long long at) {
+  if (at < w.start || at >= w.start + w.length) {
+    if (at >= w.size || fseek(w.file, at, SEEK_SET) != 0) return -1;
+    w.start = at;
+    w.length = static_cast<long long>(fread(w.bytes, 1, sizeof w.bytes, w.file));
+    if (w.length == 0) return -1;
+  }
+  return w.bytes[at - w.start];
+}
+
+// Where the next byte 0xFF lies from `at` on; the file's size when none does.
+static long long NextFF(ByteWindow& w, long long at) {
+  while (ByteAt(w, at) >= 0) {
+    const unsigned char* from = w.bytes + (at - w.start);
+    const long long left = w.start + w.length - at;
+    if (const void* ff = memchr(from, 0xFF, left))
+      return at + (static_cast<const unsigned char*>(ff) - from);
+    at += left;
+  }
+  return w.size;
+}
+
+// Whether the image library takes the JPEG file for one: before decoding, it walks the file's
+// segments, and the entropy-coded data after each start of scan a byte at a time, up to the
+// end-of-image marker; a file that ends before it is none. The decoder may stop reading
+// early, so the walk is made here, as the library makes it (a segment's length skipped
+// without a test, even a length below 2, which goes back), only faster.
+static bool WalksToItsEnd(FILE* file, long long size) {
+  static ByteWindow w;  // pictures load on one thread
+  w.file = file;
+  w.size = size;
+  w.length = 0;
+  bool inScan = false;
+  for (long long at = 2;;) {
+    if (inScan) at = NextFF(w, at);
+    const int marker = ByteAt(w, at + 1);
+    if (ByteAt(w, at) != 0xFF || marker < 0) return false;
+    if (marker == 0xFF) {  // fill bytes
+      ++at;
+      continue;
+    }
+    if (marker == 0xD9) return true;
+    at += 2;
+    if ((inScan && marker == 0x00) || (marker >= 0xD0 && marker <= 0xD8)) continue;
+    const int high = ByteAt(w, at), low = ByteAt(w, at + 1);
+    if (high < 0 || low < 0) return false;
+    at += high << 8 | low;  // the length counts its own two bytes
+    if (marker == 0xDA) inScan = true;
   }
 }
 
@@ -104,7 +165,6 @@ static bool WalkPngChunks(FILE* file, long long size, PictureHeader& header) {
         return Refused("damaged PNG file: ", "it does not begin with its IHDR chunk");
       header.width = BigEndian32(ihdr);
       header.height = BigEndian32(ihdr + 4);
-      if (!SizeIsBounded(header)) return false;
     }
     if (memcmp(type, "IEND", 4) == 0) return true;
     at += kChunkFraming + length;
@@ -122,7 +182,8 @@ bool ReadPictureHeader(const char* name, PictureHeader& header) {
   // The image library takes a file for JPEG by its first two bytes, for PNG by four.
   if (got >= 2 && signature[0] == 0xFF && signature[1] == 0xD8) {
     header.kind = kJpegFile;
-    sound = ReadJpegSize(file, header);
+    ReadJpegSize(file, header);
+    header.complete = fstat(fileno(file), &info) == 0 && WalksToItsEnd(file, info.st_size);
   } else if (got < 4 || memcmp(signature, kPngSignature, 4) != 0) {
     // The image library's loaders of other formats share the fault of its PNG loader.
     sound = Refused("", "not a PNG or JPEG file");

@@ -1,5 +1,6 @@
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,29 +38,55 @@ bool IsNamedPipe(const char* name) {
   return stat(name, &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
-SDL_Surface* GetPix(const char* base, const char* ext) {
-  FileNameConversion(kPictureDir, base, ext, tmptxt);
-  const bool openable = !IsNamedPipe(tmptxt);
+// The top-left width x height of a picture in the display's format, with its colour key and
+// transparency: what the screen shows of it drawn whole. Takes the picture.
+static SDL_Surface* CutToWindow(SDL_Surface* whole, int width, int height) {
+  if (whole->w <= width && whole->h <= height) return whole;
+  const SDL_PixelFormat* f = whole->format;
+  const int w = std::min(whole->w, width), h = std::min(whole->h, height);
+  SDL_Surface* cut = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, f->BitsPerPixel, f->Rmask,
+                                          f->Gmask, f->Bmask, f->Amask);
+  if (cut) {
+    for (int y = 0; y < h; ++y)
+      memcpy(static_cast<Uint8*>(cut->pixels) + y * cut->pitch,
+             static_cast<Uint8*>(whole->pixels) + y * whole->pitch, w * f->BytesPerPixel);
+    SDL_SetColorKey(cut, whole->flags & (SDL_SRCCOLORKEY | SDL_RLEACCELOK), f->colorkey);
+    SDL_SetAlpha(cut, whole->flags & (SDL_SRCALPHA | SDL_RLEACCELOK), f->alpha);
+  }
+  SDL_FreeSurface(whole);
+  return cut;
+}
+
+SDL_Surface* LoadPicture(const char* name, int width, int height, bool& decoded) {
+  decoded = false;
+  const bool openable = !IsNamedPipe(name);
   PictureHeader header;
-  if (openable && !ReadPictureHeader(tmptxt, header)) {
-    fprintf(stderr, "Couldn't load %s: %s\n", tmptxt, SDL_GetError());
-    return nullptr;
+  if (openable && !ReadPictureHeader(name, header)) return nullptr;
+  SDL_Surface* picture = nullptr;
+  if (header.kind == kJpegFile && header.complete) {
+    picture = DecodeJpeg(name, width, height);
+  } else {
+    if (!WholeDecodeIsBounded(header.width, header.height)) return nullptr;
+    // The image library recognises the format from the data and closes the stream itself; a
+    // file that cannot be opened gives no stream, which it answers with failure.
+    picture = IMG_Load_RW(openable ? SDL_RWFromFile(name, "rb") : nullptr, 1);
   }
-  if (SDL_Surface* photo = openable ? DecodeJpeg(tmptxt) : nullptr) {
+  if (!picture) return nullptr;
+  decoded = true;
+  SDL_Surface* converted = DisplayFormat(picture);
+  SDL_FreeSurface(picture);
+  return converted ? CutToWindow(converted, width, height) : nullptr;
+}
+
+SDL_Surface* GetPix(const char* base, const char* ext, int width, int height) {
+  FileNameConversion(kPictureDir, base, ext, tmptxt);
+  bool decoded = false;
+  SDL_Surface* picture = LoadPicture(tmptxt, width, height, decoded);
+  if (decoded)
     fprintf(stderr, "%s loaded\n", tmptxt);
-    return photo;
-  }
-  // The image library recognises the format from the data and closes the stream itself; a
-  // file that cannot be opened gives no stream, which it answers with failure.
-  SDL_Surface* decoded = IMG_Load_RW(openable ? SDL_RWFromFile(tmptxt, "rb") : nullptr, 1);
-  if (!decoded) {
+  else
     fprintf(stderr, "Couldn't load %s: %s\n", tmptxt, SDL_GetError());
-    return nullptr;
-  }
-  fprintf(stderr, "%s loaded\n", tmptxt);
-  SDL_Surface* converted = DisplayFormat(decoded);
-  SDL_FreeSurface(decoded);
-  return converted;
+  return picture;
 }
 
 static void LoadPhotos() {
@@ -67,7 +94,7 @@ static void LoadPhotos() {
   while (found < kMaxPhotos) {
     char base[16];
     snprintf(base, sizeof base, "foto%02d", found + 1);
-    foto[found] = GetPix(base, "jpg");
+    foto[found] = GetPix(base, "jpg", kPhotoSeenWidth, kPhotoSeenHeight);
     if (!foto[found]) break;
     found++;
   }

@@ -1,11 +1,12 @@
-// Any bytes as a picture file, loaded by GetPix as a photo on a 16-bit display and as a fixed
-// picture on a 32-bit one (both display formats the project's own conversion stands in for).
-// Each time GetPix must end in bounded time with one line of its own, and a picture it gives
-// must be exactly what the image library and SDL_DisplayFormat make of the same file.
+// Any bytes as a picture file, loaded by GetPix as a photo on a 16-bit display (the part of it
+// that can be seen) and as a fixed picture on a 32-bit one (whole). Each time GetPix must end
+// in bounded time with one line of its own, and a picture it gives must be exactly the same
+// part of what the image library and SDL_DisplayFormat make of the same file.
 #include <SDL_image.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -104,11 +105,13 @@ Reference ByTheLibrary() {
   return {true, converted};
 }
 
-bool SamePicture(const SDL_Surface* a, const SDL_Surface* b) {
+// Whether `a` is the top-left width x height of `b`, or all of a smaller `b`.
+bool SameWindow(const SDL_Surface* a, const SDL_Surface* b, int width, int height) {
   if (!a || !b) return a == b;
   const SDL_PixelFormat *f = a->format, *g = b->format;
   const Uint32 keyed = SDL_SRCCOLORKEY | SDL_SRCALPHA;
-  if (a->w != b->w || a->h != b->h || (a->flags & keyed) != (b->flags & keyed) ||
+  if (a->w != std::min(b->w, width) || a->h != std::min(b->h, height) ||
+      (a->flags & keyed) != (b->flags & keyed) ||
       f->BitsPerPixel != g->BitsPerPixel || f->Rmask != g->Rmask || f->Gmask != g->Gmask ||
       f->Bmask != g->Bmask || f->Amask != g->Amask || f->colorkey != g->colorkey ||
       f->alpha != g->alpha)
@@ -122,13 +125,14 @@ bool SamePicture(const SDL_Surface* a, const SDL_Surface* b) {
 }
 
 // Runs GetPix with standard error caught; libpng may speak before the loader's own line.
-SDL_Surface* GetPixSaying(const char* base, const char* ext, std::string& said) {
+SDL_Surface* GetPixSaying(const char* base, const char* ext, int width, int height,
+                          std::string& said) {
   char* text = nullptr;
   size_t length = 0;
   FILE* saved = stderr;
   stderr = open_memstream(&text, &length);
   Check(stderr != nullptr);
-  SDL_Surface* picture = GetPix(base, ext);
+  SDL_Surface* picture = GetPix(base, ext, width, height);
   std::fclose(stderr);
   stderr = saved;
   said.assign(text, length);
@@ -151,10 +155,10 @@ std::string LastLine(const std::string& text) {
 }
 
 // GetPix runs first, so that a file that holds it up is its finding, not the comparison's.
-void LoadAs(const char* base, const char* ext, int depth, bool jpeg) {
+void LoadAs(const char* base, const char* ext, int depth, int width, int height) {
   UseDisplay(depth);
   std::string said;
-  SDL_Surface* picture = GetPixSaying(base, ext, said);
+  SDL_Surface* picture = GetPixSaying(base, ext, width, height, said);
   const std::string name = std::string("gfx/") + base + "." + ext;
   const std::string line = LastLine(said), failed = "Couldn't load " + name + ": ";
   const bool loaded = line == name + " loaded";
@@ -162,16 +166,21 @@ void LoadAs(const char* base, const char* ext, int depth, bool jpeg) {
   Check(loaded || (line.compare(0, failed.size(), failed) == 0 && line.size() > failed.size()));
   Check(Count(said, name) == 1);
   Check(loaded || !picture);
+  Check(!picture || (picture->w <= width && picture->h <= height));
 
-  // A file that the loader refuses by its header (of another format, a damaged PNG, a size
-  // beyond the bound) needs no second view: the library could spin on it or take gigabytes.
+  // A file that the loader refuses by its header (of another format, a damaged PNG) needs no
+  // second view: the library could spin on it. Nor one the library would make gigabytes of.
   PictureHeader header;
-  if (!loaded && (!jpeg || !ReadPictureHeader(name.c_str(), header))) return;
+  if (!ReadPictureHeader(name.c_str(), header) ||
+      !WholeDecodeIsBounded(header.width, header.height)) {
+    if (picture) SDL_FreeSurface(picture);
+    return;
+  }
   const Reference reference = ByTheLibrary();
   if (loaded) {
-    Check(reference.decodes && SamePicture(picture, reference.picture));
+    Check(reference.decodes && SameWindow(picture, reference.picture, width, height));
   } else {
-    // A JPEG file the loader refuses, the library refuses too.
+    // A file the loader refuses, the library refuses too.
     Check(!reference.decodes);
   }
   if (picture) SDL_FreeSurface(picture);
@@ -186,10 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* file = std::fopen(kInput, "wb");
   Check(file && std::fwrite(data, 1, size, file) == size);
   std::fclose(file);
-  // What the image library takes for a JPEG file.
-  const bool jpeg = size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
   // The five names differ only in the loader's line: the size picks one.
-  LoadAs("foto01", "jpg", 16, jpeg);
-  LoadAs(kFixedPictures[size % 5], "png", 32, jpeg);
+  LoadAs("foto01", "jpg", 16, kPhotoSeenWidth, kPhotoSeenHeight);
+  LoadAs(kFixedPictures[size % 5], "png", 32, kWholePicture, kWholePicture);
   return 0;
 }

@@ -38,17 +38,10 @@ __attribute__((format(printf, 2, 3))) static void Say(const char* kind, const ch
 static const char* WhyNot(const char* path) {
   if (!Exists(path)) return "missing";
   static char why[300];
-  // A damaged PNG file must not reach the image library's decoder.
-  PictureHeader header;
-  if (!ReadPictureHeader(path, header)) {
-    snprintf(why, sizeof why, "does not decode (%s)", SDL_GetError());
-    return why;
-  }
-  SDL_Surface* picture = IMG_Load(path);
-  if (picture) {
-    SDL_FreeSurface(picture);
-    return "decodes, but not into the display's format";
-  }
+  bool decoded = false;
+  SDL_Surface* picture = LoadPicture(path, kWholePicture, kWholePicture, decoded);
+  if (picture) SDL_FreeSurface(picture);
+  if (decoded) return "decodes, but not into the display's format";
   snprintf(why, sizeof why, "does not decode (%s)", SDL_GetError());
   return why;
 }
@@ -137,10 +130,12 @@ static const char* OrientationMeaning(int orientation) {
 static void CheckPhoto(int k) {
   char path[32];
   snprintf(path, sizeof path, "gfx/foto%02d.jpg", k + 1);
-  const SDL_Surface* photo = foto[k];
-  if (photo->w > kPhotoWidth || photo->h > kPhotoHeight) {
-    const bool cutRight = kPhotoX + photo->w > kScreenWidth;
-    const bool cutBottom = kPhotoY + photo->h > kScreenHeight;
+  // The show keeps only what can be seen of a photo: its size is the file's.
+  PictureHeader photo;
+  ReadPictureHeader(path, photo);
+  if (photo.width > kPhotoWidth || photo.height > kPhotoHeight) {
+    const bool cutRight = kPhotoX + photo.width > kScreenWidth;
+    const bool cutBottom = kPhotoY + photo.height > kScreenHeight;
     char consequence[200];
     if (cutRight || cutBottom)
       snprintf(consequence, sizeof consequence, "it is cut off at the screen's %s edge%s",
@@ -150,11 +145,11 @@ static void CheckPhoto(int k) {
                cutRight && cutBottom ? "s" : "");
     else
       snprintf(consequence, sizeof consequence, "it spills over the photo frame");
-    if (kPhotoY + photo->h > kNamesY)
+    if (kPhotoY + photo.height > kNamesY)
       snprintf(consequence + strlen(consequence), sizeof consequence - strlen(consequence),
                " and reaches under the names line");
-    Say("PROBLEM", "%s is %dx%d, larger than the %dx%d photo area: %s; photos are not scaled", path,
-        photo->w, photo->h, kPhotoWidth, kPhotoHeight, consequence);
+    Say("PROBLEM", "%s is %ux%u, larger than the %dx%d photo area: %s; photos are not scaled", path,
+        photo.width, photo.height, kPhotoWidth, kPhotoHeight, consequence);
   }
   const int orientation = ExifOrientation(path);
   if (orientation > 1)
