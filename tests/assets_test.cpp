@@ -1,4 +1,5 @@
 // Asset loading: file names, the photo series, the messages and the fonts.
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 
 #include "anim/anim.h"
 #include "assets/assets.h"
@@ -275,5 +278,120 @@ TEST_F(Loading, ADamagedPngEndsItsDecodingWithTheFailureLine) {
   EXPECT_NE(photo, nullptr);
   if (photo) SDL_FreeSurface(photo);
 }
+
+// Photos of every kind and size: the loader keeps only the part of a photo that can be seen,
+// and the show's frames must not tell.
+
+struct JpegKind {
+  const char* name;
+  int components = 3;
+  int hSample = 2, vSample = 2;  // of the first component; the others are 1 x 1
+  bool progressive = false, arithmetic = false;
+  int restartInterval = 0;  // in MCUs
+};
+
+const JpegKind kJpegKinds[] = {
+    {"4:4:4", 3, 1, 1},         {"4:2:2", 3, 2, 1},
+    {"4:2:0", 3, 2, 2},         {"4:1:1", 3, 4, 1},
+    {"4:4:0", 3, 1, 2},         {"progressive", 3, 2, 2, true},
+    {"grey", 1, 1, 1},          {"CMYK", 4, 1, 1},
+    {"restarts", 3, 2, 2, false, false, 3}, {"arithmetic", 3, 2, 2, false, true},
+};
+
+// Fine detail in every channel, so that colour taken from the wrong neighbour shows.
+Uint8 Detail(int x, int y, int c) {
+  const Uint32 h = (x * 73856093u) ^ (y * 19349663u) ^ (c * 83492791u);
+  return static_cast<Uint8>((h >> 7) ^ (x + y) * (c + 1));
+}
+
+void WriteJpeg(const fs::path& path, const JpegKind& kind, int width, int height) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = width;
+  info.image_height = height;
+  info.input_components = kind.components;
+  info.in_color_space = kind.components == 4 ? JCS_CMYK
+                        : kind.components == 1 ? JCS_GRAYSCALE
+                                               : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 80, TRUE);
+  info.comp_info[0].h_samp_factor = kind.hSample;
+  info.comp_info[0].v_samp_factor = kind.vSample;
+  if (kind.progressive) jpeg_simple_progression(&info);
+  info.arith_code = kind.arithmetic;
+  info.restart_interval = kind.restartInterval;
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(width * kind.components);
+  while (info.next_scanline < info.image_height) {
+    for (int x = 0; x < width * kind.components; ++x)
+      row[x] = Detail(x / kind.components, info.next_scanline, x % kind.components);
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  fclose(file);
+}
+
+std::vector<Uint8> Screen() {
+  const Uint8* p = static_cast<const Uint8*>(screen->pixels);
+  return std::vector<Uint8>(p, p + screen->pitch * screen->h);
+}
+
+class PhotoWindow : public Loading, public testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    Loading::SetUp();
+    screen = OpenTestDisplay(GetParam());
+  }
+};
+
+// A frame of the first slot: the photo stands, and the names line slides in over what the
+// photo has below the photo area.
+TEST_P(PhotoWindow, FramesWithTheCutPhotoAreThoseWithTheWholeOne) {
+  Photos(1, 1);
+  testing::internal::CaptureStderr();
+  LoadShow(nullptr);
+  StartShow();
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(fotos, 0);
+  const int frame = kFirstSlot + kPhotoOffset + 40;
+  StepTo(frame, kOnePass);
+  const int sizes[][2] = {{1001, 777}, {517, 385}, {518, 386}, {553, 417}, {301, 203}, {2, 1}};
+  for (const JpegKind& kind : kJpegKinds)
+    for (const auto& size : sizes) {
+      const std::string what = std::string(kind.name) + " " + std::to_string(size[0]) + "x" +
+                               std::to_string(size[1]);
+      WriteJpeg(dir / "gfx" / "foto01.jpg", kind, size[0], size[1]);
+      SDL_Surface* raw = IMG_Load("gfx/foto01.jpg");
+      ASSERT_NE(raw, nullptr) << what;
+      SDL_Surface* whole = SDL_DisplayFormat(raw);
+      SDL_FreeSurface(raw);
+      testing::internal::CaptureStderr();
+      SDL_Surface* cut = GetPix("foto01", "jpg", kPhotoSeenWidth, kPhotoSeenHeight);
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), Loaded("gfx/foto01.jpg")) << what;
+      ASSERT_NE(cut, nullptr) << what;
+      EXPECT_EQ(cut->w, std::min(size[0], kPhotoSeenWidth)) << what;
+      EXPECT_EQ(cut->h, std::min(size[1], kPhotoSeenHeight)) << what;
+      SDL_FreeSurface(foto[0]);
+      foto[0] = whole;
+      Render(frame);
+      const std::vector<Uint8> today = Screen();
+      foto[0] = cut;
+      Render(frame);
+      EXPECT_TRUE(Screen() == today) << what;
+      SDL_FreeSurface(whole);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, PhotoWindow, testing::Values(16, 32),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return "Bpp" + std::to_string(info.param);
+                         });
 
 }  // namespace
