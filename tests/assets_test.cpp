@@ -291,11 +291,16 @@ struct JpegKind {
 };
 
 const JpegKind kJpegKinds[] = {
-    {"4:4:4", 3, 1, 1},         {"4:2:2", 3, 2, 1},
-    {"4:2:0", 3, 2, 2},         {"4:1:1", 3, 4, 1},
-    {"4:4:0", 3, 1, 2},         {"progressive", 3, 2, 2, true},
-    {"grey", 1, 1, 1},          {"CMYK", 4, 1, 1},
-    {"restarts", 3, 2, 2, false, false, 3}, {"arithmetic", 3, 2, 2, false, true},
+    {"4:4:4", 3, 1, 1},
+    {"4:2:2", 3, 2, 1},
+    {"4:2:0", 3, 2, 2},
+    {"4:1:1", 3, 4, 1},
+    {"4:4:0", 3, 1, 2},
+    {"progressive", 3, 2, 2, true},
+    {"grey", 1, 1, 1},
+    {"CMYK", 4, 1, 1},
+    {"restarts", 3, 2, 2, false, false, 3},
+    {"arithmetic", 3, 2, 2, false, true},
 };
 
 // Fine detail in every channel, so that colour taken from the wrong neighbour shows.
@@ -315,7 +320,7 @@ void WriteJpeg(const fs::path& path, const JpegKind& kind, int width, int height
   info.image_width = width;
   info.image_height = height;
   info.input_components = kind.components;
-  info.in_color_space = kind.components == 4 ? JCS_CMYK
+  info.in_color_space = kind.components == 4   ? JCS_CMYK
                         : kind.components == 1 ? JCS_GRAYSCALE
                                                : JCS_RGB;
   jpeg_set_defaults(&info);
@@ -365,8 +370,8 @@ TEST_P(PhotoWindow, FramesWithTheCutPhotoAreThoseWithTheWholeOne) {
   const int sizes[][2] = {{1001, 777}, {517, 385}, {518, 386}, {553, 417}, {301, 203}, {2, 1}};
   for (const JpegKind& kind : kJpegKinds)
     for (const auto& size : sizes) {
-      const std::string what = std::string(kind.name) + " " + std::to_string(size[0]) + "x" +
-                               std::to_string(size[1]);
+      const std::string what =
+          std::string(kind.name) + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]);
       WriteJpeg(dir / "gfx" / "foto01.jpg", kind, size[0], size[1]);
       SDL_Surface* raw = IMG_Load("gfx/foto01.jpg");
       ASSERT_NE(raw, nullptr) << what;
@@ -393,5 +398,79 @@ INSTANTIATE_TEST_SUITE_P(Depths, PhotoWindow, testing::Values(16, 32),
                          [](const testing::TestParamInfo<int>& info) {
                            return "Bpp" + std::to_string(info.param);
                          });
+
+std::vector<size_t> SegmentStarts(const std::string& jpeg) {
+  std::vector<size_t> starts;
+  for (size_t at = 2; at + 4 <= jpeg.size() && Uint8(jpeg[at]) == 0xFF;) {
+    starts.push_back(at);
+    if (Uint8(jpeg[at + 1]) == 0xDA) break;
+    at += 2 + (Uint8(jpeg[at + 2]) << 8 | Uint8(jpeg[at + 3]));
+  }
+  return starts;
+}
+
+// The loader decodes no further than it must, and without the image library, so it makes the
+// library's check of which files are JPEG files itself.
+TEST_F(Loading, TakesAJpegFileForOneJustWhenTheImageLibraryDoes) {
+  WriteJpeg(dir / "gfx" / "foto01.jpg", {"restarts", 3, 2, 2, false, false, 1}, 40, 24);
+  const std::string jpeg = Bytes(dir / "gfx" / "foto01.jpg");
+  std::vector<std::string> variants;
+  for (size_t cut = 2; cut <= jpeg.size(); cut += 3) variants.push_back(jpeg.substr(0, cut));
+  for (size_t at : SegmentStarts(jpeg))
+    for (int length : {0, 1, 2, 3, 0xFFFF}) {
+      std::string changed = jpeg;
+      changed[at + 2] = static_cast<char>(length >> 8);
+      changed[at + 3] = static_cast<char>(length);
+      variants.push_back(changed);
+      variants.push_back(jpeg.substr(0, at) + "\xFF\xFF" + jpeg.substr(at));  // fill bytes
+      variants.push_back(jpeg.substr(0, at) + "x" + jpeg.substr(at));
+    }
+  const size_t end = jpeg.size() - 2;
+  variants.push_back(jpeg.substr(0, end) + "\xFF\x00\xFF\xD0\xFF\xD9");
+  variants.push_back(jpeg.substr(0, end) + "\xFF\xE0\x00\x02\xFF\xD9");
+  variants.push_back(jpeg + "tail");
+  int refused = 0;
+  for (size_t v = 0; v < variants.size(); ++v) {
+    std::ofstream(dir / "gfx" / "foto01.jpg", std::ios::binary) << variants[v];
+    PictureHeader header;
+    ASSERT_TRUE(ReadPictureHeader("gfx/foto01.jpg", header));
+    SDL_RWops* stream = SDL_RWFromFile("gfx/foto01.jpg", "rb");
+    const bool library = IMG_isJPG(stream);
+    SDL_RWclose(stream);
+    EXPECT_EQ(header.jpeg, library) << "variant " << v;
+    refused += !library;
+  }
+  EXPECT_GT(refused, 100) << "the variants try the check both ways";
+}
+
+// A few bytes may declare a picture of 16000 x 16000 pixels. A photo's visible part is
+// decoded, unless the file is one whose whole the decoder holds; a fixed picture is decoded
+// whole, and refused.
+TEST_F(Loading, APhotoDeclaredHugeIsDecodedOnlyAsFarAsItShowsOrRefused) {
+  const std::string bound =
+      "a picture of 16000x16000 pixels is more than the show decodes (64 million pixels at "
+      "most)\n";
+  for (bool progressive : {false, true}) {
+    WriteJpeg(dir / "gfx" / "foto01.jpg", {"bomb", 3, 2, 2, progressive}, 16, 16);
+    std::string bomb = Bytes(dir / "gfx" / "foto01.jpg");
+    const size_t sof = bomb.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    bomb.replace(sof + 5, 4, "\x3E\x80\x3E\x80");
+    std::ofstream(dir / "gfx" / "foto01.jpg", std::ios::binary) << bomb;
+    std::ofstream(dir / "gfx" / "back.png", std::ios::binary) << bomb;
+    testing::internal::CaptureStderr();
+    SDL_Surface* photo = GetPix("foto01", "jpg", kPhotoSeenWidth, kPhotoSeenHeight);
+    SDL_Surface* picture = GetPix("back", "png");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, (progressive ? Failed("gfx/foto01.jpg") + bound : Loaded("gfx/foto01.jpg")) +
+                       Failed("gfx/back.png") + bound);
+    EXPECT_EQ(picture, nullptr);
+    ASSERT_EQ(photo != nullptr, !progressive);
+    if (!photo) continue;
+    EXPECT_EQ(photo->w, kPhotoSeenWidth);
+    EXPECT_EQ(photo->h, kPhotoSeenHeight);
+    SDL_FreeSurface(photo);
+  }
+}
 
 }  // namespace

@@ -40,7 +40,7 @@ enum PictureFileKind { kOtherFile, kPngFile, kJpegFile };
 struct PictureHeader {
   PictureFileKind kind = kOtherFile;
   Uint32 width = 0, height = 0;  // as declared; 0 where the header was not read
-  bool complete = false;         // a JPEG file that the image library takes for one
+  bool jpeg = false;             // a JPEG file that the image library takes for one
 };
 // Reads the header of the picture file `name` and checks that it is a PNG or JPEG file and
 // that a PNG file's chunks all lie within it. False, with the reason as SDL's error, for a

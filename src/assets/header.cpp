@@ -67,64 +67,24 @@ static void ReadJpegSize(FILE* file, PictureHeader& header) {
   }
 }
 
-// A file read through a window of bytes, for walks that go back and forth a little.
-struct ByteWindow {
-  FILE* file;
-  long long size;
-  long long start = 0;
-  long long length = 0;
-  unsigned char bytes[1 << 16];
-};
-
-// The byte at `at`, or -1 past the end of the file.
-static int ByteAt(ByteWindow& w, long long at) {
-  if (at < w.start || at >= w.start + w.length) {
-    if (at >= w.size || fseek(w.file, at, SEEK_SET) != 0) return -1;
-    w.start = at;
-    w.length = static_cast<long long>(fread(w.bytes, 1, sizeof w.bytes, w.file));
-    if (w.length == 0) return -1;
-  }
-  return w.bytes[at - w.start];
-}
-
-// Where the next byte 0xFF lies from `at` on; the file's size when none does.
-static long long NextFF(ByteWindow& w, long long at) {
-  while (ByteAt(w, at) >= 0) {
-    const unsigned char* from = w.bytes + (at - w.start);
-    const long long left = w.start + w.length - at;
-    if (const void* ff = memchr(from, 0xFF, left))
-      return at + (static_cast<const unsigned char*>(ff) - from);
-    at += left;
-  }
-  return w.size;
-}
-
-// Whether the image library takes the JPEG file for one: before decoding, it walks the file's
-// segments, and the entropy-coded data after each start of scan a byte at a time, up to the
-// end-of-image marker; a file that ends before it is none. The decoder may stop reading
-// early, so the walk is made here, as the library makes it (a segment's length skipped
-// without a test, even a length below 2, which goes back), only faster.
-static bool WalksToItsEnd(FILE* file, long long size) {
-  static ByteWindow w;  // pictures load on one thread
-  w.file = file;
-  w.size = size;
-  w.length = 0;
-  bool inScan = false;
-  for (long long at = 2;;) {
-    if (inScan) at = NextFF(w, at);
-    const int marker = ByteAt(w, at + 1);
-    if (ByteAt(w, at) != 0xFF || marker < 0) return false;
+// Whether the image library takes the JPEG file for one: it walks the file's segments from
+// the start, each length skipped without a test (even one below 2, which goes back), up to
+// the start of the first scan or an end-of-image marker; a file that ends before is none.
+static bool TakenForJpeg(FILE* file) {
+  if (fseek(file, 2, SEEK_SET) != 0) return false;
+  for (;;) {
+    const int ff = fgetc(file), marker = fgetc(file);
+    if (ff != 0xFF || marker == EOF) return false;
     if (marker == 0xFF) {  // fill bytes
-      ++at;
+      fseek(file, -1, SEEK_CUR);
       continue;
     }
     if (marker == 0xD9) return true;
-    at += 2;
-    if ((inScan && marker == 0x00) || (marker >= 0xD0 && marker <= 0xD8)) continue;
-    const int high = ByteAt(w, at), low = ByteAt(w, at + 1);
-    if (high < 0 || low < 0) return false;
-    at += high << 8 | low;  // the length counts its own two bytes
-    if (marker == 0xDA) inScan = true;
+    if (marker >= 0xD0 && marker <= 0xD8) continue;
+    const int high = fgetc(file), low = fgetc(file);
+    if (low == EOF) return false;
+    if (marker == 0xDA) return true;
+    if (fseek(file, (high << 8 | low) - 2, SEEK_CUR) != 0) return false;
   }
 }
 
@@ -183,7 +143,7 @@ bool ReadPictureHeader(const char* name, PictureHeader& header) {
   if (got >= 2 && signature[0] == 0xFF && signature[1] == 0xD8) {
     header.kind = kJpegFile;
     ReadJpegSize(file, header);
-    header.complete = fstat(fileno(file), &info) == 0 && WalksToItsEnd(file, info.st_size);
+    header.jpeg = TakenForJpeg(file);
   } else if (got < 4 || memcmp(signature, kPngSignature, 4) != 0) {
     // The image library's loaders of other formats share the fault of its PNG loader.
     sound = Refused("", "not a PNG or JPEG file");

@@ -44,8 +44,8 @@ static SDL_Surface* CutToWindow(SDL_Surface* whole, int width, int height) {
   if (whole->w <= width && whole->h <= height) return whole;
   const SDL_PixelFormat* f = whole->format;
   const int w = std::min(whole->w, width), h = std::min(whole->h, height);
-  SDL_Surface* cut = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, f->BitsPerPixel, f->Rmask,
-                                          f->Gmask, f->Bmask, f->Amask);
+  SDL_Surface* cut = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, f->BitsPerPixel, f->Rmask, f->Gmask,
+                                          f->Bmask, f->Amask);
   if (cut) {
     for (int y = 0; y < h; ++y)
       memcpy(static_cast<Uint8*>(cut->pixels) + y * cut->pitch,
@@ -63,7 +63,7 @@ SDL_Surface* LoadPicture(const char* name, int width, int height, bool& decoded)
   PictureHeader header;
   if (openable && !ReadPictureHeader(name, header)) return nullptr;
   SDL_Surface* picture = nullptr;
-  if (header.kind == kJpegFile && header.complete) {
+  if (header.kind == kJpegFile && header.jpeg) {
     picture = DecodeJpeg(name, width, height);
   } else {
     if (!WholeDecodeIsBounded(header.width, header.height)) return nullptr;

@@ -111,10 +111,9 @@ bool SameWindow(const SDL_Surface* a, const SDL_Surface* b, int width, int heigh
   const SDL_PixelFormat *f = a->format, *g = b->format;
   const Uint32 keyed = SDL_SRCCOLORKEY | SDL_SRCALPHA;
   if (a->w != std::min(b->w, width) || a->h != std::min(b->h, height) ||
-      (a->flags & keyed) != (b->flags & keyed) ||
-      f->BitsPerPixel != g->BitsPerPixel || f->Rmask != g->Rmask || f->Gmask != g->Gmask ||
-      f->Bmask != g->Bmask || f->Amask != g->Amask || f->colorkey != g->colorkey ||
-      f->alpha != g->alpha)
+      (a->flags & keyed) != (b->flags & keyed) || f->BitsPerPixel != g->BitsPerPixel ||
+      f->Rmask != g->Rmask || f->Gmask != g->Gmask || f->Bmask != g->Bmask ||
+      f->Amask != g->Amask || f->colorkey != g->colorkey || f->alpha != g->alpha)
     return false;
   for (int y = 0; y < a->h; ++y)
     if (std::memcmp(static_cast<const Uint8*>(a->pixels) + y * a->pitch,
