@@ -32,13 +32,34 @@ static fs::path FolderRoot() {
   return fs::temp_directory_path() / ("tolvane-bench-" + std::to_string(getpid()));
 }
 
-std::string ShowFolder(int photos) {
-  const fs::path dir = FolderRoot() / ("show" + std::to_string(photos));
-  if (fs::exists(dir)) return dir;
+// A new show folder with the demo's pictures, font and music, and no photo.
+static void MakeShowFolder(const fs::path& dir) {
   const fs::path demo = TOLVANE_DEMO_DIR;
   fs::create_directories(dir / "gfx");
   fs::create_directories(dir / "sfx");
   for (const char* name : kShowFiles) fs::copy_file(demo / name, dir / name);
+}
+
+std::string PhotoFolder(const std::string& name, int photos,
+                        const std::function<void(const std::string& photo)>& write) {
+  const fs::path dir = FolderRoot() / name;
+  if (fs::exists(dir)) return dir;
+  MakeShowFolder(dir);
+  const fs::path photo = FolderRoot() / (name + ".photo");
+  write(photo);
+  char to[32];
+  for (int k = 1; k <= photos; k++) {
+    snprintf(to, sizeof to, "foto%02d.jpg", k);
+    fs::copy_file(photo, dir / "gfx" / to);
+  }
+  return dir;
+}
+
+std::string ShowFolder(int photos) {
+  const fs::path dir = FolderRoot() / ("show" + std::to_string(photos));
+  if (fs::exists(dir)) return dir;
+  const fs::path demo = TOLVANE_DEMO_DIR;
+  MakeShowFolder(dir);
   char from[32], to[32];
   for (int k = 1; k <= photos; k++) {
     snprintf(from, sizeof from, "foto%02d.jpg", (k - 1) % kDemoPhotos + 1);

@@ -21,7 +21,15 @@ SDL_Surface* OpenBenchDisplay(int depth);
 // A show folder with the demo's pictures, font and music and `photos` photos, the demo's own
 // repeated beyond its 19. Made once per count under the temporary directory.
 std::string ShowFolder(int photos);
-// Removes every folder ShowFolder made.
+// A show folder `name` like ShowFolder's, with `photos` copies of the file `photo`, made
+// once by `write` under the benchmarks' temporary folder.
+std::string PhotoFolder(const std::string& name, int photos,
+                        const std::function<void(const std::string& photo)>& write);
+// Show folders of 50 phone photos of 4032 x 3024, and of 50 files of a few hundred bytes
+// that declare 16000 x 16000 pixels.
+std::string PhoneShowFolder();
+std::string BombShowFolder();
+// Removes every folder ShowFolder and PhotoFolder made.
 void RemoveShowFolders();
 
 // Standard error goes to /dev/null from Quiet until Loud (through the renderer's
@@ -60,3 +68,4 @@ inline double ThreadNs() {
 void RegisterRenderBenchmarks();
 void RegisterLoadBenchmarks();
 void RegisterMemoryBenchmarks();
+void RegisterPhotoBenchmarks();

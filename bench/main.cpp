@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   }
   RegisterRenderBenchmarks();
   RegisterLoadBenchmarks();
+  RegisterPhotoBenchmarks();
   RegisterMemoryBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -46,8 +47,8 @@ int Play(const std::string& folder, int depth, const std::string& rssLog, long& 
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void ShowMemory(benchmark::State& state, int depth) {
-  const std::string folder = ShowFolder(kPhotos);
+void ShowMemory(benchmark::State& state, std::string (*makeFolder)(), int depth) {
+  const std::string folder = makeFolder();
   OpenBenchShow(folder, depth);
   const double pictures = static_cast<double>(PictureBytes());
   const std::string rssLog = folder + "/rss-" + std::to_string(depth) + ".txt";
@@ -94,10 +95,19 @@ void ShowMemory(benchmark::State& state, int depth) {
 
 }  // namespace
 
+std::string DemoPhotos() {
+  return ShowFolder(kPhotos);
+}
+
 void RegisterMemoryBenchmarks() {
-  for (int depth : {16, 32})
-    benchmark::RegisterBenchmark(("ShowMemory/50photos/" + std::to_string(depth) + "bpp").c_str(),
-                                 ShowMemory, depth)
-        ->Iterations(1)
-        ->Unit(benchmark::kSecond);
+  const std::pair<const char*, std::string (*)()> shows[] = {{"50photos", DemoPhotos},
+                                                             {"50phone_photos", PhoneShowFolder},
+                                                             {"50bomb_files", BombShowFolder}};
+  for (const auto& [name, folder] : shows)
+    for (int depth : {16, 32})
+      benchmark::RegisterBenchmark(
+          ("ShowMemory/" + std::string(name) + "/" + std::to_string(depth) + "bpp").c_str(),
+          ShowMemory, folder, depth)
+          ->Iterations(1)
+          ->Unit(benchmark::kSecond);
 }

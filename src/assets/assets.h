@@ -65,6 +65,8 @@ SDL_Surface* LoadPicture(const char* name, int width, int height, bool& decoded)
 // error.
 SDL_Surface* GetPix(const char* base, const char* ext, int width = kWholePicture,
                     int height = kWholePicture);
+// Loads the photo series, what can be seen of each, and sets fotos and ENDTIME.
+void LoadPhotos();
 // Loads the five pictures (drawing the loading screen after the first two) and the photos,
 // and sets fotos and ENDTIME. Needs the display open.
 void LoadGFX();

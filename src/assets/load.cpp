@@ -89,7 +89,7 @@ SDL_Surface* GetPix(const char* base, const char* ext, int width, int height) {
   return picture;
 }
 
-static void LoadPhotos() {
+void LoadPhotos() {
   int found = 0;
   while (found < kMaxPhotos) {
     char base[16];
