@@ -48,8 +48,10 @@ uint8_t Pattern(int x, int y, int c) {
   }
 }
 
-// JPEG photos, 37 x 21: a partial block at the right and the bottom, more than one MCU.
+// JPEG photos, 37 x 21 by default: a partial block at the right and the bottom, more than one
+// MCU; a few larger than the part of a photo that the show can show, which is all it decodes.
 struct JpegKind {
+  int width = 37, height = 21;
   int components = 3;
   J_COLOR_SPACE space = JCS_RGB;
   int hSample = 2, vSample = 2;  // of the first component; the others are 1 x 1
@@ -58,7 +60,7 @@ struct JpegKind {
 };
 
 Bytes Jpeg(const JpegKind& kind) {
-  constexpr int kWidth = 37, kHeight = 21;
+  const int width = kind.width, height = kind.height;
   jpeg_compress_struct info;
   jpeg_error_mgr errors;
   info.err = jpeg_std_error(&errors);
@@ -66,8 +68,8 @@ Bytes Jpeg(const JpegKind& kind) {
   unsigned char* out = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&info, &out, &size);
-  info.image_width = kWidth;
-  info.image_height = kHeight;
+  info.image_width = width;
+  info.image_height = height;
   info.input_components = kind.components;
   info.in_color_space = kind.space;
   jpeg_set_defaults(&info);
@@ -80,9 +82,9 @@ Bytes Jpeg(const JpegKind& kind) {
   info.arith_code = kind.arithmetic;
   info.restart_interval = kind.restartInterval;
   jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(kWidth * kind.components);
+  std::vector<JSAMPLE> row(width * kind.components);
   while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < kWidth; ++x)
+    for (int x = 0; x < width; ++x)
       for (int c = 0; c < kind.components; ++c)
         row[x * kind.components + c] = Pattern(x, info.next_scanline, c);
     JSAMPROW rows[1] = {row.data()};
@@ -121,6 +123,14 @@ void Jpegs() {
   Bytes trailing = baseline;
   trailing.insert(trailing.end(), {'t', 'a', 'i', 'l', 0xFF, 0xD9});
   Save("jpeg-bytes-after-end", trailing);
+  JpegKind wide411, wideProgressive;
+  wide411.width = wideProgressive.width = 541;
+  wide411.height = wideProgressive.height = 389;
+  wide411.hSample = 4;
+  wide411.vSample = 1;
+  wideProgressive.progressive = true;
+  Save("jpeg-wider-than-seen-411", Jpeg(wide411));
+  Save("jpeg-wider-than-seen-progressive", Jpeg(wideProgressive));
 }
 
 // PNG pictures, 7 x 5.
