@@ -84,8 +84,8 @@ void LoadTXT2();
 enum CaptionFileResult { kCaptionsRead, kCaptionFileUnreadable, kNoCaptionInFile };
 // Replaces the table with the blocks of the caption file at `path` (the table stays empty
 // when it fails). The file is read as UTF-8 when all of it is valid UTF-8, a byte-order mark
-// first skipped, else as Latin-1; a line ending in CR LF ends in LF. Only regular files are
-// opened, so a named pipe is never waited on.
+// first skipped, else as Latin-1; a CR ending a line (CR LF) ends it as LF. Only regular
+// files are opened, so a named pipe is never waited on.
 CaptionFileResult ReadTXT(const char* path);
 // ReadTXT, saying "Couldn't open PATH" (no line end) on standard error when the file
 // cannot be opened.
