@@ -115,7 +115,8 @@ TEST_F(EndToEnd, WithoutASoundDeviceTheShowRunsSilentWithItsFullTiming) {
 
 namespace fs = std::filesystem;
 constexpr SDL_Color kWhite = {255, 255, 255, 0}, kAlias = {102, 102, 255, 0};  // the captions'
-constexpr char kAudioReport[] = "Opened audio at 44050 Hz 16 bit stereo, 32768 bytes audio buffer\n";
+constexpr char kAudioReport[] =
+    "Opened audio at 44050 Hz 16 bit stereo, 32768 bytes audio buffer\n";
 // Slot 1: the description box stands, then the names line rests under the photo.
 constexpr int kBoxFrame = 1700, kNamesFrame = 2300;
 
@@ -180,7 +181,8 @@ SDL_Rect BandOnScreen(SDL_Surface* shot) {
 // far as it has them; a description with a character the font lacks and one past 16 bits.
 TEST_F(FolderCaptions, Utf8AndLatin1NamesAreDrawnWithTheirBands) {
   Photos(1);
-  const std::string utf8Names = "Ji\u0159\u00ed \u0160\u0165astn\u00fd, Zo\u00eb M\u00fcller a Ond\u0159ej";
+  const std::string utf8Names =
+      "Ji\u0159\u00ed \u0160\u0165astn\u00fd, Zo\u00eb M\u00fcller a Ond\u0159ej";
   const std::string latin1Names = "Jir\xed Stastn\xfd, Zo\xeb M\xfcller a Ondrej";
   const std::string description = "Porada v Brn\u011b \u4e00 \U0001F600 konec";
   const struct {
@@ -238,7 +240,8 @@ TEST_F(FolderCaptions, FiftyPhotosTakeTheirOwnBlocks) {
   std::string file;
   for (int k = 1; k <= 60; k++) file += "Block " + std::to_string(k) + "\n-\nd\n#\n";
   Captions(file);
-  const int lastSlotNames = kFirstSlot + (kCaptionSlots - 1) * kSlotLength + (kNamesFrame - kFirstSlot);
+  const int lastSlotNames =
+      kFirstSlot + (kCaptionSlots - 1) * kSlotLength + (kNamesFrame - kFirstSlot);
   ShowRun run = Play({}, {{"TOLVANE_CAPTURE", std::to_string(lastSlotNames)},
                           {"TOLVANE_EVENTS", "f" + std::to_string(lastSlotNames + 1) + ":esc"}});
   EXPECT_EQ(run.status, 0);
@@ -266,7 +269,8 @@ TEST_F(FolderCaptions, FilesTheShowCannotTakeLeaveTheBuiltInCaptions) {
       {[&] { mkfifo(path.c_str(), 0600); }, "Couldn't load captions.txt: not a file\n"},
   };
   LoadTXT2();
-  SDL_Surface* builtIn = MyRenderText(namesFont, texty[0][kCaptionNames], kWhite, kAlias, false, 0, 0);
+  SDL_Surface* builtIn =
+      MyRenderText(namesFont, texty[0][kCaptionNames], kWhite, kAlias, false, 0, 0);
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.said);
     fs::remove_all(path);

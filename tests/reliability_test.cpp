@@ -506,10 +506,10 @@ TEST_F(Reliability, UnreadableFilesAreReportedLikeMissingOnes) {
   ShowRun run = show.Play({}, {{"TOLVANE_PASS_MS", "100"}}, options);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, kAudioLine);
-  EXPECT_TRUE(
-      LinesMatch(run.err, std::vector<std::string>{"Couldn't load captions.txt: Permission denied"} +
-                              LoadingLines(1, {{"si.png", "*"}}) +
-                              std::vector<std::string>{"Music: Couldn't load sfx/belong.mod: *"}));
+  EXPECT_TRUE(LinesMatch(run.err,
+                         std::vector<std::string>{"Couldn't load captions.txt: Permission denied"} +
+                             LoadingLines(1, {{"si.png", "*"}}) +
+                             std::vector<std::string>{"Music: Couldn't load sfx/belong.mod: *"}));
   EXPECT_EQ(run.LastFrame(), LastStep(1));
 }
 

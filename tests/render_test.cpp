@@ -417,8 +417,10 @@ TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {
 // The folder's captions.txt: drawn as the show draws it, and what the check makes of it.
 TEST_F(RenderTest, FolderCaptionsAreTheShowsAndTheCheckTellsOfThem) {
   Photos(2);
-  std::string file = "\xEF\xBB\xBFJi\xC5\x99\xC3\xAD \xC5\xA0\xC5\xA5" "astn\xC3\xBD\r\n-\r\n"
-                     "Porada v Brn\xC4\x9B \xE4\xB8\x80\r\n#\r\nZo\xC3\xAB\r\n-\r\n#\r\n";
+  std::string file =
+      "\xEF\xBB\xBFJi\xC5\x99\xC3\xAD \xC5\xA0\xC5\xA5"
+      "astn\xC3\xBD\r\n-\r\n"
+      "Porada v Brn\xC4\x9B \xE4\xB8\x80\r\n#\r\nZo\xC3\xAB\r\n-\r\n#\r\n";
   for (int k = 3; k <= 60; k++) file += "N\r\n-\r\nd\r\n#\r\n";
   Spit(dir / kCaptionFile, file);
   PlayShow({1700, 2300, 3700, 4300});

@@ -766,7 +766,9 @@ TEST(Utf8, DecodeLine) {
   } kCases[] = {
       {"A\xC5\xA0\xE4\xB8\x80", {'A', 0x160, 0x4E00}},
       {"\xF0\x9F\x98\x80!", {0xFFFD, '!'}},
-      {"\xEF\xBB\xBF" "a\xEF\xBF\xBE", {'a'}},
+      {"\xEF\xBB\xBF"
+       "a\xEF\xBF\xBE",
+       {'a'}},
       {"\xC0\xAF\xED\xA0\x80\xC5", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
       {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
   };

@@ -88,8 +88,8 @@ static bool RestIsUtf8(FILE* file) {
 // bytes would only be drawn as odd letters.
 static void SkipByteOrderMark(FILE* file) {
   unsigned char head[3];
-  const bool mark = std::fread(head, 1, 3, file) == 3 && head[0] == 0xEF && head[1] == 0xBB &&
-                    head[2] == 0xBF;
+  const bool mark =
+      std::fread(head, 1, 3, file) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
   if (!mark) std::rewind(file);
 }
 

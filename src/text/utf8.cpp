@@ -9,16 +9,16 @@ long NextUtf8(const char* text, int& length) {
   if (p[0] < 0x80) return p[0];
   // The lead byte gives the length and the lowest code point of that length (no overlong form).
   int more = 0;
-  long code = 0, lowest = 0;
-  if (p[0] >= 0xC2 && p[0] <= 0xDF) {
-    more = 1, code = p[0] & 0x1F, lowest = 0x80;
-  } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
-    more = 2, code = p[0] & 0x0F, lowest = 0x800;
-  } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
-    more = 3, code = p[0] & 0x07, lowest = 0x10000;
-  } else {
+  long lowest = 0;
+  if (p[0] >= 0xC2 && p[0] <= 0xDF)
+    more = 1, lowest = 0x80;
+  else if (p[0] >= 0xE0 && p[0] <= 0xEF)
+    more = 2, lowest = 0x800;
+  else if (p[0] >= 0xF0 && p[0] <= 0xF4)
+    more = 3, lowest = 0x10000;
+  else
     return -1;
-  }
+  long code = p[0] & (0x7F >> (more + 1));
   for (int i = 1; i <= more; ++i) {
     if ((p[i] & 0xC0) != 0x80) return -1;  // also at the terminating NUL
     code = code << 6 | (p[i] & 0x3F);

@@ -1,6 +1,6 @@
-// Any bytes as a text for a block, in either encoding: the first bytes choose the layout, the rest is the text.
-// Blocks must keep their sizes and format, and the pictures PrepareText makes must be freed
-// exactly once.
+// Any bytes as a text for a block, in either encoding: the first bytes choose the layout, the rest
+// is the text. Blocks must keep their sizes and format, and the pictures PrepareText makes must be
+// freed exactly once.
 #include <cstdint>
 #include <cstdlib>
 #include <string>

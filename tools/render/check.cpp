@@ -375,8 +375,8 @@ static void CheckCaptionEncoding(const char* path) {
   FILE* file = fopen(path, "rb");
   if (!file) return;
   unsigned char head[3] = {0, 0, 0};
-  const bool mark = fread(head, 1, 3, file) == 3 && head[0] == 0xEF && head[1] == 0xBB &&
-                    head[2] == 0xBF;
+  const bool mark =
+      fread(head, 1, 3, file) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
   if (!mark) rewind(file);
   long line = 1, doubtful = -1;
   int byte = 0, c;
@@ -404,9 +404,10 @@ static void CheckCaptionSource() {
   if (captionSource) {
     CheckCaptionEncoding(captionSource);
     if (captionBlocks > kCaptionSlots)
-      Say("PROBLEM", "%s holds %d captions: the show takes the first %d, captions %d to %d are "
-          "never shown", captionSource, captionBlocks, kCaptionSlots, kCaptionSlots + 1,
-          captionBlocks);
+      Say("PROBLEM",
+          "%s holds %d captions: the show takes the first %d, captions %d to %d are "
+          "never shown",
+          captionSource, captionBlocks, kCaptionSlots, kCaptionSlots + 1, captionBlocks);
     return;
   }
   // The show says why it could not take the folder's file; the loader's lines hold it.
@@ -419,8 +420,8 @@ static void CheckCaptionSource() {
     return;
   }
   why += strlen(said);
-  Say("PROBLEM", "%s cannot be used (%.*s): the show takes its %d built-in captions",
-      kCaptionFile, static_cast<int>(strcspn(why, "\n")), why, texts);
+  Say("PROBLEM", "%s cannot be used (%.*s): the show takes its %d built-in captions", kCaptionFile,
+      static_cast<int>(strcspn(why, "\n")), why, texts);
 }
 
 static void CheckCaptions(int photos) {

@@ -51,8 +51,8 @@ constexpr int kFramesPerSecond = 1000 / kStepMs;
 
 // Opens a display of the show's format on SDL's dummy video driver (unless SDL_VIDEODRIVER
 // names another), and opens the show of the working directory as the show's start-up does:
-// LoadShow (with settings.captions, if given, else the folder's choice), then StartShow. Prints a message and returns
-// an exit status other than kExitDone when it cannot.
+// LoadShow (with settings.captions, if given, else the folder's choice), then StartShow. Prints a
+// message and returns an exit status other than kExitDone when it cannot.
 int OpenShow();
 // Releases what OpenShow loaded, with the show's ReleaseShow.
 void CloseShow();
