@@ -78,11 +78,29 @@ struct Pipeline {
   }
 };
 
-// 8-bit sRGB, with or without an alpha band, from grey, CMYK, 16-bit or any other space.
+// Whether the image carries an ICC profile for its own pixels: libvips's thumbnail turns a
+// CMYK photo into sRGB but leaves its CMYK profile attached.
+static bool HasOwnProfile(VipsImage* image) {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (!vips_image_get_typeof(image, VIPS_META_ICC_NAME) ||
+      vips_image_get_blob(image, VIPS_META_ICC_NAME, &data, &size) || size < 20)
+    return false;
+  // The profile's colour space, bytes 16 to 19 of its header.
+  const char* space = static_cast<const char*>(data) + 16;
+  const bool colour = image->Bands >= 3;
+  return memcmp(space, colour ? "RGB " : "GRAY", 4) == 0;
+}
+
+// 8-bit sRGB, with or without an alpha band: through the photo's own ICC profile when it
+// has one, else from grey, CMYK, 16-bit or any other space by its interpretation.
 static bool ToSrgb(Pipeline& p) {
   VipsImage* next = nullptr;
-  if (vips_image_guess_interpretation(p.image) != VIPS_INTERPRETATION_sRGB ||
-      p.image->BandFmt != VIPS_FORMAT_UCHAR) {
+  const VipsInterpretation space = vips_image_guess_interpretation(p.image);
+  if (HasOwnProfile(p.image)) {
+    if (!p.Step(vips_icc_transform(p.image, &next, "srgb", "embedded", TRUE, nullptr), next))
+      return false;
+  } else if (space != VIPS_INTERPRETATION_sRGB || p.image->BandFmt != VIPS_FORMAT_UCHAR) {
     if (!p.Step(vips_colourspace(p.image, &next, VIPS_INTERPRETATION_sRGB, nullptr), next))
       return false;
   }
@@ -106,8 +124,8 @@ static bool Flatten(Pipeline& p, const unsigned char rgb[3]) {
 // The picture shrunk on load (or enlarged) to fit, or with `crop` to cover, w x h.
 static bool Thumbnail(Pipeline& p, const char* path, int w, int h, bool crop, VipsSize size) {
   return vips_thumbnail(path, &p.image, w, "height", h, "size", size, "crop",
-                        crop ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "export_profile",
-                        "srgb", "fail_on", VIPS_FAIL_ON_ERROR, nullptr) == 0;
+                        crop ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "fail_on",
+                        VIPS_FAIL_ON_ERROR, nullptr) == 0;
 }
 
 bool PreparePhoto(Photo& photo, const char* out) {
