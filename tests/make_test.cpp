@@ -7,9 +7,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include <SDL_image.h>
+
 #include "make.h"
 #include "showrun.h"
 #include "testing.h"
+#include "text/text.h"
 
 namespace fs = std::filesystem;
 
@@ -264,6 +267,170 @@ TEST(MakeOrder, NamesWithNumbersInNaturalOrder) {
     EXPECT_GT(NaturalCompare(sorted[i + 1], sorted[i]), 0);
   }
   EXPECT_EQ(NaturalCompare("a01", "a1"), 0);
+}
+
+// tolvane-make run as a presenter runs it, in a folder of its own: the show is made in
+// work/show, beside the photos.
+class Make : public testing::Test {
+ protected:
+  ShowFolder work{std::string("make-") +
+                  testing::UnitTest::GetInstance()->current_test_info()->name()};
+  fs::path showDir = work.Dir() / "show";
+  void SetUp() override {
+    ASSERT_TRUE(StartVips("make_test"));
+    OpenTestDisplay(16);
+  }
+  fs::path Photo(const std::string& name, const double* rgb, int w = 400, int h = 300) {
+    const fs::path path = work.Dir() / name;
+    fs::create_directories(path.parent_path());
+    Save(Plain(w, h, rgb), path);
+    return path;
+  }
+  ShowRun MakeShow(std::vector<std::string> args) {
+    args.insert(args.begin(), {TOLVANE_MAKE, "-o", showDir.string()});
+    return ::Run(work.Dir(), args, {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}},
+                 120);
+  }
+  // What is in the work folder besides the photos, the show and the run's two streams:
+  // a temporary folder left behind.
+  std::vector<std::string> Leftovers() {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(work.Dir())) {
+      const std::string name = entry.path().filename();
+      if (name[0] == '.') found.push_back(name);
+    }
+    return found;
+  }
+};
+
+// The photo in the made show as the show holds it.
+SDL_Surface* MadePhoto(const fs::path& path) {
+  SDL_Surface* decoded = IMG_Load(path.c_str());
+  if (!decoded) return nullptr;
+  SDL_Surface* converted = SDL_DisplayFormat(decoded);
+  SDL_FreeSurface(decoded);
+  return converted;
+}
+
+TEST_F(Make, MadeShowPlaysToItsEndWithTheFirstPhotoInItsSlot) {
+  Photo("photos/IMG_10.jpg", kBlue);
+  Save(WithInt(Marked(300, 200), "orientation", 6), work.Dir() / "photos" / "IMG_2.jpg");
+  Photo("late.webp", kRed, 1200, 300);
+  // 120 characters with accents: the designs fit it to every picture.
+  std::string title =
+      "Réunion d'été à Saint-Étienne: équipes, résultats détaillés, "
+      "prévisions, découvertes, idées, fêtes et quelques péripéties";
+  ASSERT_EQ(title.size() - 16, 120u);
+  ShowRun made = MakeShow({"photos", "late.webp", "--title", title, "--subtitle", "Mai 2026"});
+  EXPECT_EQ(made.status, kMadeOk) << made.err;
+  EXPECT_EQ(made.out.find("PROBLEM"), std::string::npos) << made.out;
+  EXPECT_NE(made.out.find("No problems"), std::string::npos) << made.out;
+  EXPECT_NE(made.out.find("Play it: cd " + showDir.string() + " && tolvane"), std::string::npos);
+  EXPECT_TRUE(Leftovers().empty());
+
+  // The folder's order is by number, IMG_2 turned upright (portrait) before IMG_10.
+  Image first = Load(showDir / "gfx/foto01.jpg");
+  EXPECT_EQ(Content(first).w, Fitted(200, 300).w);
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto02.jpg"), 197, 145), kBlue));
+  EXPECT_FALSE(fs::exists(showDir / "gfx/foto04.jpg"));
+
+  // The template plays: the show's own reader finds one caption per photo.
+  LoadTXT(const_cast<char*>((showDir / "captions.txt").c_str()));
+  ASSERT_EQ(texts, 3);
+  EXPECT_NE(std::string(texty[0][kCaptionDescription]).find("IMG_2.jpg"), std::string::npos);
+  EXPECT_NE(std::string(texty[2][kCaptionDescription]).find("late.webp"), std::string::npos);
+  FreeTXT();
+
+  ShowFolder show("make-played");
+  fs::remove_all(show.Dir());
+  fs::copy(showDir, show.Dir(), fs::copy_options::recursive);
+  const int photoOnScreen = kFirstSlot + kPhotoOffset + 100;
+  ShowRun run = show.Play({}, {{"TOLVANE_CAPTURE", std::to_string(photoOnScreen)}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.LastFrame(), kSlotLength * 3 + kFramesAroundSlots + kFadeLength + 1);
+  SDL_Surface* shot = run.Screen(photoOnScreen);
+  SDL_Surface* photo = MadePhoto(showDir / "gfx/foto01.jpg");
+  ASSERT_NE(shot, nullptr);
+  ASSERT_NE(photo, nullptr);
+  EXPECT_EQ(Differences(shot, photo, kPhotoX, kPhotoY,
+                        SDL_Rect{kPhotoX, kPhotoY, kPhotoWidth, kPhotoHeight}),
+            0);
+  SDL_FreeSurface(shot);
+  SDL_FreeSurface(photo);
+}
+
+TEST_F(Make, NothingIsMadeFromTooManyPhotosOrABadOne) {
+  const std::string one = Photo("one.jpg", kRed, 64, 48).string();
+  std::vector<std::string> many(kMaxPhotos + 1, one);
+  ShowRun run = MakeShow(many);
+  EXPECT_EQ(run.status, kMakeUsage);
+  EXPECT_NE(run.err.find("51 photos"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(showDir));
+
+  std::ofstream(work.Dir() / "notes.jpg") << "shopping list\n";
+  run = MakeShow({one, "notes.jpg", one});
+  EXPECT_EQ(run.status, kMakeBadFile);
+  EXPECT_NE(run.err.find("notes.jpg: not a picture"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(showDir));
+  EXPECT_TRUE(Leftovers().empty());
+
+  run = MakeShow({one, "notes.jpg", one, "--skip-bad"});
+  EXPECT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_NE(run.err.find("left out notes.jpg"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(showDir / "gfx/foto02.jpg"));
+  EXPECT_FALSE(fs::exists(showDir / "gfx/foto03.jpg"));
+}
+
+TEST_F(Make, AnExistingFolderIsReplacedOnlyWithForceAndOnlyWhenComplete) {
+  const std::string photo = Photo("one.jpg", kRed, 64, 48).string();
+  ASSERT_EQ(MakeShow({photo}).status, kMadeOk);
+  std::ofstream(showDir / "mine.txt") << "the presenter's notes\n";
+
+  ShowRun run = MakeShow({photo, photo});
+  EXPECT_EQ(run.status, kMakeUsage);
+  EXPECT_TRUE(fs::exists(showDir / "mine.txt"));
+  // A failed remake leaves the old show as it was.
+  run = MakeShow({photo, "missing.jpg", "--force"});
+  EXPECT_EQ(run.status, kMakeBadFile);
+  EXPECT_NE(run.err.find("missing.jpg: No such file or directory"), std::string::npos);
+  EXPECT_TRUE(fs::exists(showDir / "mine.txt"));
+
+  run = MakeShow({photo, photo, "--force"});
+  EXPECT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_FALSE(fs::exists(showDir / "mine.txt"));
+  EXPECT_TRUE(fs::exists(showDir / "gfx/foto02.jpg"));
+  EXPECT_TRUE(Leftovers().empty());
+
+  // --force replaces show folders only, and never one that holds the photos.
+  fs::create_directories(work.Dir() / "home");
+  std::ofstream(work.Dir() / "home/letter.txt") << "dear\n";
+  showDir = work.Dir() / "home";
+  EXPECT_EQ(MakeShow({photo, "--force"}).status, kMakeUsage);
+  EXPECT_TRUE(fs::exists(work.Dir() / "home/letter.txt"));
+  showDir = work.Dir() / "show";
+  fs::copy_file(photo, showDir / "kept.jpg");
+  EXPECT_EQ(MakeShow({(showDir / "kept.jpg").string(), "--force"}).status, kMakeUsage);
+  EXPECT_TRUE(fs::exists(showDir / "kept.jpg"));
+}
+
+TEST_F(Make, SortByDateTakesTheExifDateElseTheFileTime) {
+  auto dated = [&](const std::string& name, const double* rgb, const char* date) {
+    Image image = Plain(64, 48, rgb);
+    VipsImage* copy = nullptr;
+    EXPECT_EQ(vips_copy(image.v, &copy, nullptr), 0);
+    if (date) vips_image_set_string(copy, "exif-ifd2-DateTimeOriginal", date);
+    Save(Image(copy), work.Dir() / name);
+  };
+  const double green[] = {0, 255, 0};
+  dated("a.jpg", kRed, "2024:06:02 10:00:00");
+  dated("b.jpg", kBlue, "2024:06:01 10:00:00");
+  dated("c.jpg", green, nullptr);
+  fs::last_write_time(work.Dir() / "c.jpg",
+                      fs::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 10));
+  ASSERT_EQ(MakeShow({"a.jpg", "b.jpg", "c.jpg", "--sort", "date"}).status, kMadeOk);
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto01.jpg"), 197, 145), green));
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto02.jpg"), 197, 145), kBlue));
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto03.jpg"), 197, 145), kRed));
 }
 
 }  // namespace
