@@ -60,3 +60,4 @@ inline double ThreadNs() {
 void RegisterRenderBenchmarks();
 void RegisterLoadBenchmarks();
 void RegisterMemoryBenchmarks();
+void RegisterMakeBenchmarks();

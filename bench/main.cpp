@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   RegisterRenderBenchmarks();
   RegisterLoadBenchmarks();
   RegisterMemoryBenchmarks();
+  RegisterMakeBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
