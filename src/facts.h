@@ -54,6 +54,8 @@ inline constexpr auto kFontName = JoinName(kPictureDir, kFontBase, kFontExt);
 inline constexpr auto kMusicName = JoinName(kMusicDir, kMusicBase, kMusicExt);
 inline constexpr const char* kFontFile = kFontName.text;    // the caption font
 inline constexpr const char* kMusicFile = kMusicName.text;  // the music module
+// The folder's own captions, read in place of the built-in ones when the file is there.
+inline constexpr char kCaptionFile[] = "captions.txt";
 // Every file of a show folder but its photos, relative to the folder.
 inline constexpr const char* kShowFiles[] = {"gfx/load.png", "gfx/ohen.png", "gfx/back.png",
                                              "gfx/si.png",   "gfx/end.png",  kFontFile,

@@ -490,7 +490,9 @@ TEST_F(Reliability, UnreadableFilesAreReportedLikeMissingOnes) {
   }
   show.DemoFiles();
   show.Photos(3);
-  for (const fs::path& file : {show.Gfx("si.png"), show.Gfx("foto02.jpg"), show.Dir() / kMusicFile})
+  WriteText(show.Dir() / kCaptionFile, "Ann\n-\nd\n#\n");
+  for (const fs::path& file : {show.Gfx("si.png"), show.Gfx("foto02.jpg"), show.Dir() / kMusicFile,
+                               show.Dir() / kCaptionFile})
     fs::permissions(file, fs::perms::none);
   if (options.user) {
     // The build folder may be closed to other users: the program runs from a copy.
@@ -504,9 +506,10 @@ TEST_F(Reliability, UnreadableFilesAreReportedLikeMissingOnes) {
   ShowRun run = show.Play({}, {{"TOLVANE_PASS_MS", "100"}}, options);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, kAudioLine);
-  EXPECT_TRUE(
-      LinesMatch(run.err, LoadingLines(1, {{"si.png", "*"}}) +
-                              std::vector<std::string>{"Music: Couldn't load sfx/belong.mod: *"}));
+  EXPECT_TRUE(LinesMatch(run.err,
+                         std::vector<std::string>{"Couldn't load captions.txt: Permission denied"} +
+                             LoadingLines(1, {{"si.png", "*"}}) +
+                             std::vector<std::string>{"Music: Couldn't load sfx/belong.mod: *"}));
   EXPECT_EQ(run.LastFrame(), LastStep(1));
 }
 

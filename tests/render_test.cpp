@@ -343,7 +343,7 @@ TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
 
   // Photo 2 too large, photo 3 on its side, photo 4 missing so that 5 is never shown, a
   // photo named with one digit, a caption file with one caption, one line too wide for its
-  // box and UTF-8 text.
+  // box and UTF-8 text in a file that is not all UTF-8, so read as Latin-1.
   Photos(1);
   SDL_Surface* big = SDL_CreateRGBSurface(0, 600, 400, 24, 0xFF, 0xFF00, 0xFF0000, 0);
   ASSERT_TRUE(WritePng(big, (dir / "gfx" / "foto02.jpg").c_str()));  // PNG data decodes too
@@ -354,7 +354,7 @@ TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
   fs::remove(dir / kMusicFile);
   Spit(dir / "captions.txt",
        "Ann and Bob\n-\nA line of text that is far too long to fit the box of the description\n"
-       "Caf\xc3\xa9\n#\n");
+       "Caf\xc3\xa9 M\xfcller\n#\n");
 
   const ShowRun run = Render(dir, {"--check", "--captions", "captions.txt"});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
@@ -412,6 +412,57 @@ TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {
             std::string::npos)
       << missing.err;
   EXPECT_FALSE(fs::exists(dir / "x.png"));
+}
+
+// The folder's captions.txt: drawn as the show draws it, and what the check makes of it.
+TEST_F(RenderTest, FolderCaptionsAreTheShowsAndTheCheckTellsOfThem) {
+  Photos(2);
+  std::string file =
+      "\xEF\xBB\xBFJi\xC5\x99\xC3\xAD \xC5\xA0\xC5\xA5"
+      "astn\xC3\xBD\r\n-\r\n"
+      "Porada v Brn\xC4\x9B \xE4\xB8\x80\r\n#\r\nZo\xC3\xAB\r\n-\r\n#\r\n";
+  for (int k = 3; k <= 60; k++) file += "N\r\n-\r\nd\r\n#\r\n";
+  Spit(dir / kCaptionFile, file);
+  PlayShow({1700, 2300, 3700, 4300});
+  ExpectSameFrames({1700, 2300, 3700, 4300});
+
+  const struct {
+    std::string bytes;
+    std::vector<std::string> args, lines;
+    int status;
+  } kCases[] = {
+      {file,
+       {},
+       {"ok       50 captions from captions.txt, read as UTF-8 (after its byte-order mark)\n",
+        "PROBLEM  captions.txt holds 60 captions: the show takes the first 50, captions 51 to 60 "
+        "are never shown\n",
+        "PROBLEM  caption 1: the font has no '\xE4\xB8\x80' (U+4E00): the show draws the font's "
+        "sign for a missing character\n",
+        "note     caption 2 has no description lines: no box stands over the photo area\n",
+        "note     captions 3 to 50 are not shown: there are only 2 photos\n"},
+       1},
+      {file, {"--captions", "none"}, {"ok       19 built-in captions (--captions none)\n"}, 0},
+      {"Ann\n-\nd\x81\n#\nM\xFCller\n-\nd\n#\n",
+       {},
+       {"PROBLEM  captions.txt is neither valid UTF-8 nor plausible Latin-1 (byte 0x81 on line "
+        "3): the show reads its 2 captions as Latin-1 (ISO 8859-1); save it as UTF-8\n"},
+       1},
+      {"",
+       {},
+       {"PROBLEM  captions.txt cannot be used (no caption in it): the show takes its 19 "
+        "built-in captions\n"},
+       1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.lines[0]);
+    Spit(dir / kCaptionFile, c.bytes);
+    std::vector<std::string> args = {"--check"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ShowRun run = Render(dir, args);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    for (const std::string& line : c.lines)
+      EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+  }
 }
 
 TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {

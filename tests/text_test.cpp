@@ -726,7 +726,57 @@ TEST_F(Captions, BlocksPastTheTableAreIgnored) {
     file += "name " + std::to_string(i) + "\nm\nd " + std::to_string(i) + "\n#\n";
   Load(file);
   ASSERT_EQ(texts, kCaptionSlots);
-  EXPECT_EQ(Record(kCaptionSlots - 1), (Strings{"name 29\n", "m\n", "d 29\n"}));
+  EXPECT_EQ(captionBlocks, kCaptionSlots + 5);
+  const std::string last = std::to_string(kCaptionSlots - 1);
+  EXPECT_EQ(Record(kCaptionSlots - 1), (Strings{"name " + last + "\n", "m\n", "d " + last + "\n"}));
+}
+
+// A file is UTF-8 when all of it is (a byte-order mark skipped either way), else Latin-1;
+// CR LF ends a line as LF does, also when the buffer's end parts the two.
+TEST_F(Captions, EncodingByteOrderMarkAndCrLf) {
+  Load("\xEF\xBB\xBFJi\xC5\x99\xC3\xAD\r\nM\r\nd\r\n\r\n#\r\nN\r\nM\r\nlast\r");
+  EXPECT_EQ(captionEncoding, kUtf8);
+  ASSERT_EQ(texts, 2);
+  EXPECT_EQ(Record(0), (Strings{"Ji\xC5\x99\xC3\xAD\n", "M\n", "d\n\n"}));
+  EXPECT_EQ(Record(1), (Strings{"N\n", "M\n", "last\n"}));
+
+  Load("\xEF\xBB\xBFM\xFCller\nM\nd\n#\n");
+  EXPECT_EQ(captionEncoding, kLatin1);
+  EXPECT_EQ(Record(0)[kCaptionNames], "M\xFCller\n");
+  LoadTXT2();
+  EXPECT_EQ(captionEncoding, kLatin1);
+
+  // A character across the reader's 4096-byte chunks; CR LF parted by the 1024-byte buffer.
+  Load("N\nM\n" + std::string(4091, 'n') + "\xC5\x99\n#\n");
+  EXPECT_EQ(captionEncoding, kUtf8);
+  Load(std::string(1022, 'n') + "\r\nM\nd\n#\n");
+  EXPECT_EQ(Record(0), (Strings{std::string(1022, 'n') + "\n", "M\n", "d\n"}));
+  // A character cut short by the end of the file.
+  Load("N\nM\nd\xC5");
+  EXPECT_EQ(captionEncoding, kLatin1);
+}
+
+// What SDL_ttf 2.0 is given for UTF-8: 16-bit characters, U+FFFD for what it cannot take,
+// no byte-order marks (it would swap the bytes of the rest).
+TEST(Utf8, DecodeLine) {
+  Uint16 out[kMaxLineChars];
+  const struct {
+    const char* line;
+    std::vector<Uint16> chars;
+  } kCases[] = {
+      {"A\xC5\xA0\xE4\xB8\x80", {'A', 0x160, 0x4E00}},
+      {"\xF0\x9F\x98\x80!", {0xFFFD, '!'}},
+      {"\xEF\xBB\xBF"
+       "a\xEF\xBF\xBE",
+       {'a'}},
+      {"\xC0\xAF\xED\xA0\x80\xC5", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
+      {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
+  };
+  for (const auto& c : kCases) {
+    const int count = DecodeUtf8Line(c.line, out);
+    EXPECT_EQ(std::vector<Uint16>(out, out + count), c.chars) << c.line;
+    EXPECT_EQ(out[count], 0);
+  }
 }
 
 // A description keeps its first 1023 bytes, even when that ends inside a line.

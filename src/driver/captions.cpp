@@ -8,6 +8,8 @@ SDL_Color textcol = {255, 255, 255, 0};
 SDL_Color alias = {102, 102, 255, 0};
 int doflash = 0;
 
+static_assert(kCaptionSlots == kMaxPhotos, "one caption record for every photo slot");
+
 void SetUpCaption(int f, int slot) {
   // Slots beyond the table repeat its last record; an empty table shows no caption.
   if (texts < 1) return;
@@ -16,12 +18,13 @@ void SetUpCaption(int f, int slot) {
   const char* description = record[kCaptionDescription] ? record[kCaptionDescription] : "";
 
   CIB& namesLine = tt[kNamesObject];
-  PrepareText(&namesLine, names_font, namesText, names, alias, false, 0, 0);
+  PrepareText(&namesLine, names_font, namesText, names, alias, false, 0, 0, captionEncoding);
   JmenaNabeh(kNamesKeys, f + kPhotoOffset, kNamesX, kNamesY, kNamesHold);
   namesLine.Activate(&pt[kNamesKeys], 1, false);
 
   CIB& box = tt[kBoxObject];
-  PrepareText(&box, text_font, description, textcol, alias, true, kBoxMinWidth, kBoxMinHeight);
+  PrepareText(&box, text_font, description, textcol, alias, true, kBoxMinWidth, kBoxMinHeight,
+              captionEncoding);
   // The box stands over the photo area until the photo is shown.
   PopisNabeh(kBoxKeys, f, kBoxX, kBoxY, kPhotoOffset);
   box.Activate(&pt[kBoxKeys], 1, false);

@@ -64,8 +64,14 @@ void MainLoop(Uint32 base);
 // TTF_Init and the display.
 void LoadShow(const char* captionFile);
 // Installs the show's captions, the one place that chooses them: those of `captionFile` when
-// one is named (the renderer's --captions), else the built-in ones.
+// one is named (the renderer's --captions), the built-in ones when it is "", and when it is
+// null those of the folder's captions.txt if there is one, else the built-in ones. A file
+// read says "FILE loaded" on standard error; one that cannot be read or holds no caption
+// says "Couldn't load FILE: reason" and the built-in captions stand.
 void LoadCaptions(const char* captionFile);
+// The caption file the table was read from, as LoadCaptions was given it or kCaptionFile;
+// null for the built-in captions.
+extern const char* captionSource;
 // Frame 0, the start of the show's clock: frame <- 0, Compute(0).
 void StartShow();
 // Releases what LoadShow loaded, in the shutdown's order: fonts, pictures, captions, and the

@@ -152,4 +152,5 @@ void ResetDriver() {
   if (fade) SDL_FreeSurface(fade);
   fade = nullptr;
   doflash = 0;
+  captionSource = nullptr;
 }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,11 +117,25 @@ Uint32 StartUp(int argc, char** argv) {
   return base;
 }
 
+const char* captionSource = nullptr;
+
+// Whether the name is there at all, a dangling link included: a file the presenter put in
+// the folder and the show cannot read is reported, not passed over.
+static bool Present(const char* name) {
+  struct stat s;
+  return lstat(name, &s) == 0;
+}
+
 void LoadCaptions(const char* captionFile) {
-  if (captionFile)
-    LoadTXT(captionFile);
-  else
-    LoadTXT2();
+  captionSource = nullptr;
+  const char* file = captionFile ? captionFile : Present(kCaptionFile) ? kCaptionFile : "";
+  if (file[0] && ReadTXT(file) == kCaptionsRead) {
+    captionSource = file;
+    fprintf(stderr, "%s loaded\n", file);
+    return;
+  }
+  if (file[0]) fprintf(stderr, "Couldn't load %s: %s\n", file, SDL_GetError());
+  LoadTXT2();
 }
 
 void LoadShow(const char* captionFile) {

@@ -45,24 +45,39 @@ TTF_Font* OpenFontAt96Dpi(const char* file, int points) {
   return font;
 }
 
-// TTF_RenderText_Shaded makes every line as tall as the font, ascent at the top. The band
+// The characters of a line as SDL_ttf's renderers take them, 0-terminated: Latin-1 bytes are
+// code points U+0000..U+00FF, never sign-extended; UTF-8 is decoded. A character without a
+// glyph would make SDL_ttf 2.0 give up the whole line, so it is left out.
+static int LineCharacters(TTF_Font* font, const char* line, TextEncoding encoding, Uint16* out) {
+  int count = 0;
+  if (encoding == kUtf8) {
+    count = DecodeUtf8Line(line, out);
+  } else {
+    for (const char* c = line; *c && count < kMaxLineChars - 1; ++c)
+      out[count++] = static_cast<unsigned char>(*c);
+    out[count] = 0;
+  }
+  int kept = 0;
+  for (int i = 0; i < count; ++i) {
+    int minx, maxx, miny, maxy, advance;
+    if (TTF_GlyphMetrics(font, out[i], &minx, &maxx, &miny, &maxy, &advance) == 0)
+      out[kept++] = out[i];
+  }
+  out[kept] = 0;
+  return kept;
+}
+
+// TTF_Render*_Shaded makes every line as tall as the font, ascent at the top. The band
 // keeps the rows of the glyph boxes as the renderer places them (top of a glyph at row
 // ascent - maxy), stretched to the baseline, and clipped to the rows the renderer drew.
 // Columns stay as rendered: SDL_ttf already sizes the width to the glyph boxes at their
 // kerned pen positions (kerning is on by default), the pen start and the last advance.
-SDL_Surface* RenderLine(TTF_Font* font, const char* line, SDL_Color fg, SDL_Color bg) {
-  if (!line[0]) return SDL_CreateRGBSurface(SDL_SWSURFACE, 0, 0, 8, 0, 0, 0, 0);
-  SDL_Surface* full = TTF_RenderText_Shaded(font, line, fg, bg);
-  if (!full) return nullptr;  // also for lines wider than SDL 1.2 makes surfaces
-
+static SDL_Surface* CutToGlyphBoxes(TTF_Font* font, SDL_Surface* full, const Uint16* text) {
   const int baseline = TTF_FontAscent(font);
   int top = baseline, bottom = baseline;  // rows [top, bottom) of the band in `full`
-  for (const char* c = line; *c; ++c) {
+  for (const Uint16* c = text; *c; ++c) {
     int minx, maxx, miny, maxy, advance;
-    // Bytes are code points U+0000..U+00FF, as TTF_RenderText takes them.
-    if (TTF_GlyphMetrics(font, static_cast<unsigned char>(*c), &minx, &maxx, &miny, &maxy,
-                         &advance) != 0)
-      return full;  // the renderer managed; keep its whole line rather than guess
+    TTF_GlyphMetrics(font, *c, &minx, &maxx, &miny, &maxy, &advance);  // every one has a glyph
     top = std::min(top, baseline - maxy);
     bottom = std::max(bottom, baseline - miny);
   }
@@ -80,4 +95,17 @@ SDL_Surface* RenderLine(TTF_Font* font, const char* line, SDL_Color fg, SDL_Colo
   }
   SDL_FreeSurface(full);
   return band;
+}
+
+SDL_Surface* RenderLine(TTF_Font* font, const char* line, SDL_Color fg, SDL_Color bg,
+                        TextEncoding encoding) {
+  Uint16 text[kMaxLineChars];
+  const int count = LineCharacters(font, line, encoding, text);
+  if (count == 0) return SDL_CreateRGBSurface(SDL_SWSURFACE, 0, 0, 8, 0, 0, 0, 0);
+  // Latin-1 lines the font has every glyph of go to SDL_ttf as they always have.
+  const bool whole = encoding == kLatin1 && std::strlen(line) == static_cast<size_t>(count);
+  SDL_Surface* full = whole ? TTF_RenderText_Shaded(font, line, fg, bg)
+                            : TTF_RenderUNICODE_Shaded(font, text, fg, bg);
+  if (!full) return nullptr;  // also for lines wider than SDL 1.2 makes surfaces
+  return CutToGlyphBoxes(font, full, text);
 }

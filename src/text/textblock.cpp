@@ -10,7 +10,7 @@ constexpr int kMaxBlockWidth = 16383;
 constexpr int kMaxBlockHeight = 0x7FFF;
 
 SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg, bool centre,
-                          int minWidth, int minHeight) {
+                          int minWidth, int minHeight, TextEncoding encoding) {
   SDL_Surface* display = SDL_GetVideoSurface();
   if (!display) return nullptr;  // the block takes the display's pixel format
 
@@ -26,7 +26,7 @@ SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Co
   for (char* start = buffer; count < kMaxTextLines;) {
     char* end = std::strchr(start, '\n');
     if (end) *end = '\0';
-    SDL_Surface* line = RenderLine(font, start, fg, bg);
+    SDL_Surface* line = RenderLine(font, start, fg, bg, encoding);
     lines[count++] = line;
     if (line) {
       width = std::max(width, line->w);
@@ -84,7 +84,7 @@ static MadePicture* EntryFor(CIB* object) {
 }
 
 void PrepareText(CIB* object, TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg,
-                 bool centre, int minWidth, int minHeight) {
+                 bool centre, int minWidth, int minHeight, TextEncoding encoding) {
   MadePicture* entry = EntryFor(object);
   // Only a picture made here and still held here has no other owner.
   if (entry && entry->object == object && object->surface == entry->picture)
@@ -92,7 +92,7 @@ void PrepareText(CIB* object, TTF_Font* font, const char* text, SDL_Color fg, SD
   object->Dispose();
   if (entry) *entry = MadePicture{};
 
-  SDL_Surface* picture = MyRenderText(font, text, fg, bg, centre, minWidth, minHeight);
+  SDL_Surface* picture = MyRenderText(font, text, fg, bg, centre, minWidth, minHeight, encoding);
   if (!picture) return;
   object->surface = picture;
   if (entry) *entry = MadePicture{object, picture};
@@ -117,5 +117,7 @@ void ResetText() {
   for (auto& record : texty)
     for (char*& string : record) string = nullptr;
   texts = 0;
+  captionEncoding = kLatin1;
+  captionBlocks = 0;
   for (MadePicture& entry : made) entry = MadePicture{};
 }

@@ -44,13 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LoadTXT2();
   LoadTXT(InputPath().c_str());
   LoadTXT(InputPath().c_str());
-  Check(texts >= 0 && texts <= kCaptionSlots);
+  Check(texts >= 0 && texts <= kCaptionSlots && captionBlocks >= texts);
+  Check(captionEncoding == kLatin1 || captionEncoding == kUtf8);
   Check(static_cast<size_t>(texts) * 2 <= Pieces(data, size));  // two head lines a record
   for (int i = 0; i < kCaptionSlots; ++i)
     for (int k = 0; k < 3; ++k) {
       const char* string = texty[i][k];
       Check((string != nullptr) == (i < texts));
       if (string) Check(std::strlen(string) <= 1023);
+      if (string) Check(!std::strstr(string, "\r\n"));  // CR LF ends a line as LF
     }
   for (int i = 0; i < texts; ++i) {
     const size_t n = std::strlen(texty[i][kCaptionDescription]);

@@ -1,6 +1,6 @@
-// Any bytes as a text for a block: the first bytes choose the layout, the rest is the text.
-// Blocks must keep their sizes and format, and the pictures PrepareText makes must be freed
-// exactly once.
+// Any bytes as a text for a block, in either encoding: the first bytes choose the layout, the rest
+// is the text. Blocks must keep their sizes and format, and the pictures PrepareText makes must be
+// freed exactly once.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -46,18 +46,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, SDL_SWSURFACE);
   Check(display != nullptr);
 
-  SDL_Surface* block = MyRenderText(font, text.c_str(), fg, bg, centre, minWidth, minHeight);
-  // Lines too wide for SDL count as empty, so with these minimum sizes there is a block.
-  Check(block != nullptr);
-  Check(block->w >= minWidth && block->h >= minHeight && block->h >= kLineGap);
-  Check(block->format->BitsPerPixel == display->format->BitsPerPixel);
-  SDL_FreeSurface(block);
+  // The same bytes as Latin-1 and as UTF-8, valid or not.
+  for (TextEncoding encoding : {kLatin1, kUtf8}) {
+    SDL_Surface* block =
+        MyRenderText(font, text.c_str(), fg, bg, centre, minWidth, minHeight, encoding);
+    // Lines too wide for SDL count as empty, so with these minimum sizes there is a block.
+    Check(block != nullptr);
+    Check(block->w >= minWidth && block->h >= minHeight && block->h >= kLineGap);
+    Check(block->format->BitsPerPixel == display->format->BitsPerPixel);
+    SDL_FreeSurface(block);
+  }
 
   // The first of two pictures is replaced and freed; the object's own picture goes when
   // the pictures are released.
   static CIB object;
   PrepareText(&object, font, text.c_str(), fg, bg, centre, minWidth, minHeight);
-  PrepareText(&object, font, text.c_str(), fg, bg, !centre, minHeight, minWidth);
+  PrepareText(&object, font, text.c_str(), fg, bg, !centre, minHeight, minWidth, kUtf8);
   Check(object.surface && (object.surface->flags & SDL_SRCCOLORKEY));
   if (flags & 0x80) {
     SDL_Rect at = {static_cast<Sint16>(minWidth - 300), static_cast<Sint16>(minHeight - 300), 0, 0};

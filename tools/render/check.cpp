@@ -225,15 +225,77 @@ static void CheckPhotos() {
   CheckStrayPhotos(count, next);
 }
 
-// Whether the text holds a UTF-8 sequence: the show draws bytes as Latin-1.
+// Whether the text holds a UTF-8 sequence: a caption file read as Latin-1 draws it as two
+// odd characters.
 static bool LooksLikeUtf8(const char* text) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
     if (p[0] >= 0xC2 && p[0] <= 0xF4 && (p[1] & 0xC0) == 0x80) return true;
   return false;
 }
 
+// The first character of `text` as a code point, and its length in bytes, as the caption
+// table's encoding reads it.
+static long CodePoint(const char* text, int& length) {
+  if (captionEncoding == kUtf8) return NextUtf8(text, length);
+  length = 1;
+  return static_cast<unsigned char>(*text);
+}
+
+// A code point as UTF-8 into `out` (5 bytes): the check's lines are UTF-8.
+static void EncodeUtf8(long code, char* out) {
+  unsigned char* o = reinterpret_cast<unsigned char*>(out);
+  if (code < 0x80) {
+    *o++ = static_cast<unsigned char>(code);
+  } else if (code < 0x800) {
+    *o++ = static_cast<unsigned char>(0xC0 | code >> 6);
+    *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *o++ = static_cast<unsigned char>(0xE0 | code >> 12);
+    *o++ = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
+    *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
+  } else {
+    *o++ = static_cast<unsigned char>(0xF0 | code >> 18);
+    *o++ = static_cast<unsigned char>(0x80 | (code >> 12 & 0x3F));
+    *o++ = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
+    *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
+  }
+  *o = '\0';
+}
+
+// Reports each character of a caption that the font has no glyph for, once each: the
+// show draws the font's sign for a missing character in its place, or U+FFFD for one past
+// the 16 bits SDL_ttf 2.0 takes.
+static void ReportMissingGlyphs(int caption, const char* namesLine, const char* description) {
+  long reported[64];
+  int count = 0;
+  char text[2 * kTextBufferSize];
+  snprintf(text, sizeof text, "%s%s", namesLine, description);
+  for (const char* p = text; *p;) {
+    int length = 1;
+    const long code = CodePoint(p, length);
+    p += length;
+    // Controls draw nothing that matters, byte-order marks are dropped.
+    if (code < 0x20 || code == 0xFEFF || code == 0xFFFE) continue;
+    if (code <= 0xFFFF && TTF_GlyphIsProvided(text_font, static_cast<Uint16>(code))) continue;
+    if (std::find(reported, reported + count, code) != reported + count) continue;
+    if (count < 64) reported[count++] = code;
+    char character[5];
+    EncodeUtf8(code, character);
+    if (code > 0xFFFF)
+      Say("PROBLEM",
+          "caption %d: '%s' (U+%04lX) is beyond the characters the show draws (up to U+FFFF): "
+          "it stands as U+FFFD",
+          caption, character, code);
+    else
+      Say("PROBLEM",
+          "caption %d: the font has no '%s' (U+%04lX): the show draws the font's sign for a "
+          "missing character",
+          caption, character, code);
+  }
+}
+
 static int LineWidth(TTF_Font* font, const char* line) {
-  SDL_Surface* band = RenderLine(font, line, textcol, alias);
+  SDL_Surface* band = RenderLine(font, line, textcol, alias, captionEncoding);
   const int width = band ? band->w : 0;
   if (band) SDL_FreeSurface(band);
   return width;
@@ -264,8 +326,8 @@ static void CheckCaption(int c) {
                   "it is cut off at the screen's right edge");
   ReportWideLines(caption, "description", text_font, description, kBoxMinWidth,
                   "the box grows to the right of the photo area");
-  SDL_Surface* box =
-      MyRenderText(text_font, description, textcol, alias, true, kBoxMinWidth, kBoxMinHeight);
+  SDL_Surface* box = MyRenderText(text_font, description, textcol, alias, true, kBoxMinWidth,
+                                  kBoxMinHeight, captionEncoding);
   if (box) {
     if (kBoxX + box->w > kScreenWidth)
       Say("PROBLEM",
@@ -279,7 +341,8 @@ static void CheckCaption(int c) {
                                          : ": the box grows down over the names line");
     SDL_FreeSurface(box);
   }
-  SDL_Surface* names = MyRenderText(names_font, namesLine, textcol, alias, false, 0, 0);
+  SDL_Surface* names =
+      MyRenderText(names_font, namesLine, textcol, alias, false, 0, 0, captionEncoding);
   if (names) {
     if (kNamesY + names->h > kScreenHeight)
       Say("PROBLEM",
@@ -288,18 +351,81 @@ static void CheckCaption(int c) {
           caption, names->h);
     SDL_FreeSurface(names);
   }
-  if (LooksLikeUtf8(namesLine) || LooksLikeUtf8(description))
+  ReportMissingGlyphs(caption, namesLine, description);
+  if (!description[0])
+    Say("note", "caption %d has no description lines: no box stands over the photo area", caption);
+  if (captionEncoding == kLatin1 && (LooksLikeUtf8(namesLine) || LooksLikeUtf8(description)))
     Say("PROBLEM",
-        "caption %d holds UTF-8 text, but the show draws text as Latin-1 (ISO 8859-1): "
-        "letters such as 'e' with an accent come out as two odd characters",
+        "caption %d holds UTF-8 text, but the file is not all valid UTF-8, so the show reads it "
+        "as Latin-1 (ISO 8859-1): letters such as 'e' with an accent come out as two odd "
+        "characters",
         caption);
 }
 
-static void CheckCaptions(int photos) {
-  if (settings.captions[0])
-    Say("ok", "%d caption%s from %s", texts, texts == 1 ? "" : "s", settings.captions);
+// A byte that Latin-1 text would not hold: controls but tab, LF, FF and CR, and the C1
+// controls 0x80 to 0x9F, which a text from Windows or a damaged UTF-8 file brings.
+static bool UnlikelyInLatin1(unsigned char byte) {
+  return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r') ||
+         (byte >= 0x7F && byte <= 0x9F);
+}
+
+// How the caption file was read: its encoding, a byte-order mark, and when it was read as
+// Latin-1, the first byte that makes that doubtful.
+static void CheckCaptionEncoding(const char* path) {
+  FILE* file = fopen(path, "rb");
+  if (!file) return;
+  unsigned char head[3] = {0, 0, 0};
+  const bool mark =
+      fread(head, 1, 3, file) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+  if (!mark) rewind(file);
+  long line = 1, doubtful = -1;
+  int byte = 0, c;
+  while ((c = getc(file)) != EOF && doubtful < 0) {
+    if (UnlikelyInLatin1(static_cast<unsigned char>(c))) doubtful = line, byte = c;
+    line += c == '\n';
+  }
+  fclose(file);
+  const char* source = captionSource;
+  if (captionEncoding == kUtf8)
+    Say("ok", "%d caption%s from %s, read as UTF-8%s", texts, texts == 1 ? "" : "s", source,
+        mark ? " (after its byte-order mark)" : "");
+  else if (doubtful < 0)
+    Say("ok", "%d caption%s from %s, read as Latin-1 (ISO 8859-1): it is not valid UTF-8", texts,
+        texts == 1 ? "" : "s", source);
   else
-    Say("ok", "%d built-in captions", texts);
+    Say("PROBLEM",
+        "%s is neither valid UTF-8 nor plausible Latin-1 (byte 0x%02X on line %ld): the show "
+        "reads its %d caption%s as Latin-1 (ISO 8859-1); save it as UTF-8",
+        source, byte, doubtful, texts, texts == 1 ? "" : "s");
+}
+
+// Which captions the show will use: the caption file's, or the built-in ones, and why.
+static void CheckCaptionSource() {
+  if (captionSource) {
+    CheckCaptionEncoding(captionSource);
+    if (captionBlocks > kCaptionSlots)
+      Say("PROBLEM",
+          "%s holds %d captions: the show takes the first %d, captions %d to %d are "
+          "never shown",
+          captionSource, captionBlocks, kCaptionSlots, kCaptionSlots + 1, captionBlocks);
+    return;
+  }
+  // The show says why it could not take the folder's file; the loader's lines hold it.
+  char said[64];
+  snprintf(said, sizeof said, "Couldn't load %s: ", kCaptionFile);
+  const char* why = settings.builtInCaptions ? nullptr : strstr(loaderTrouble, said);
+  if (!why) {
+    Say("ok", "%d built-in captions%s", texts,
+        settings.builtInCaptions && Exists(kCaptionFile) ? " (--captions none)" : "");
+    return;
+  }
+  why += strlen(said);
+  Say("PROBLEM", "%s cannot be used (%.*s): the show takes its %d built-in captions", kCaptionFile,
+      static_cast<int>(strcspn(why, "\n")), why, texts);
+}
+
+static void CheckCaptions(int photos) {
+  CheckCaptionSource();
   const int shown = photos < texts ? photos : texts;
   for (int c = 0; c < shown; ++c) CheckCaption(c);
   if (photos > texts)

@@ -37,7 +37,9 @@ void PrintUsage(FILE* stream) {
           "A, B are frame numbers, or seconds when followed by s (12.5s).\n"
           "Options:\n"
           "  -C DIR          the show folder (default: the working directory)\n"
-          "  --captions FILE take the captions from a caption file instead of the built-in ones\n"
+          "  --captions FILE take the captions from FILE instead of the folder's captions.txt;\n"
+          "                  --captions none takes the built-in ones (the show's without a\n"
+          "                  captions.txt)\n"
           "  --bpp N         colour depth of the display, as the show's -bpp: 8, 15, 16, 24 or 32\n"
           "                  (default %d)\n"
           "  -v, --verbose   print the loader's lines, as the show does\n"
@@ -300,7 +302,9 @@ bool ParseOptions(int argc, char** argv) {
 
   const char* output = given.pngName ? given.pngName : given.outDir ? given.outDir : given.video;
   if (output && !MakeAbsolute(output, settings.output)) return Fail("path too long: %s", output);
-  if (given.captions && !MakeAbsolute(given.captions, settings.captions))
+  settings.builtInCaptions = given.captions && strcmp(given.captions, "none") == 0;
+  if (given.captions && !settings.builtInCaptions &&
+      !MakeAbsolute(given.captions, settings.captions))
     return Fail("path too long: %s", given.captions);
   if (given.folder) snprintf(settings.folder, sizeof settings.folder, "%s", given.folder);
   return true;

@@ -33,7 +33,8 @@ struct Settings {
   int depth;                 // --bpp: bits per pixel of the display, as the show's -bpp
   bool verbose;              // -v: the loader's lines as the show prints them
   char output[kPathSize];    // -o FILE.png, --out DIR or --video FILE, made absolute
-  char captions[kPathSize];  // --captions FILE, made absolute; empty for the built-in ones
+  char captions[kPathSize];  // --captions FILE, made absolute; empty for the folder's choice
+  bool builtInCaptions;      // --captions none
   char folder[kPathSize];    // -C DIR: the show folder; empty for the working directory
 };
 extern Settings settings;
@@ -50,8 +51,8 @@ constexpr int kFramesPerSecond = 1000 / kStepMs;
 
 // Opens a display of the show's format on SDL's dummy video driver (unless SDL_VIDEODRIVER
 // names another), and opens the show of the working directory as the show's start-up does:
-// LoadShow (with settings.captions, if given), then StartShow. Prints a message and returns
-// an exit status other than kExitDone when it cannot.
+// LoadShow (with settings.captions, if given, else the folder's choice), then StartShow. Prints a
+// message and returns an exit status other than kExitDone when it cannot.
 int OpenShow();
 // Releases what OpenShow loaded, with the show's ReleaseShow.
 void CloseShow();

@@ -168,11 +168,11 @@ int OpenShow() {
   if (status != kExitDone) return status;
 
   const bool captured = StartCapture();
-  LoadShow(settings.captions[0] ? settings.captions : nullptr);
+  LoadShow(settings.builtInCaptions ? "" : settings.captions[0] ? settings.captions : nullptr);
   loaded = true;
   if (captured) RestoreStderr();
   SortLoaderLines();
-  if (texts < 1) {
+  if (settings.captions[0] && !captionSource) {
     fprintf(stderr,
             "tolvane-render: the caption file %s holds no caption: a caption is a names line, "
             "a middle line, description lines and an end line beginning with '#'\n",
