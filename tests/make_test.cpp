@@ -347,6 +347,7 @@ TEST_F(Make, MadeShowPlaysToItsEndWithTheFirstPhotoInItsSlot) {
   const int photoOnScreen = kFirstSlot + kPhotoOffset + 100;
   ShowRun run = show.Play({}, {{"TOLVANE_CAPTURE", std::to_string(photoOnScreen)}});
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("captions.txt loaded"), std::string::npos) << run.err;
   EXPECT_EQ(run.LastFrame(), kSlotLength * 3 + kFramesAroundSlots + kFadeLength + 1);
   SDL_Surface* shot = run.Screen(photoOnScreen);
   SDL_Surface* photo = MadePhoto(showDir / "gfx/foto01.jpg");

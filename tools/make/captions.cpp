@@ -38,9 +38,9 @@ bool WriteCaptionTemplate(const char* path) {
     char name[256], date[64];
     OneLine(photos[i].name, name, sizeof name);
     DateLine(photos[i], date, sizeof date);
-    // The names line is left to the presenter; a description line beginning with '#' would
-    // end the block.
-    fprintf(out, "\n\n%s\n%s%s\n#\n", date, name[0] == '#' ? " " : "", name);
+    // The names line is left to the presenter, the middle line is one the show does not
+    // use; a description line beginning with '#' would end the block.
+    fprintf(out, "\n-\n%s\n%s%s\n#\n", date, name[0] == '#' ? " " : "", name);
   }
   const bool ok = !ferror(out);
   if (fclose(out) != 0 || !ok) {

@@ -2,6 +2,7 @@
 // SHOWDIR's name, so that a failure or an interruption never leaves half a show in its place.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,11 +91,63 @@ static void SplitShowDir(char* parent, char* name, size_t size) {
   }
 }
 
+// The work folder while it is being filled, for an interruption to remove.
+static char workDir[kMakePath];
+static size_t workLength;
+
+// Appends `part` to the work folder's name in `path`; only what a signal handler may call.
+static void WorkPath(char* path, const char* part) {
+  const size_t n = strlen(part);
+  memcpy(path, workDir, workLength);
+  memcpy(path + workLength, part, n + 1);
+}
+
+// Ctrl-C or a kill while the folder is made: its files are removed by name (the handler may
+// not walk folders), then the signal ends the program as it would have.
+static void RemoveWorkAndStop(int signal) {
+  if (workLength) {
+    char path[kMakePath + 64];
+    char photo[] = "/gfx/fotoNN.jpg", work[] = "/gfx/.photoNN.jpg";
+    for (int k = 0; k <= kMaxPhotos; ++k) {
+      photo[9] = work[11] = static_cast<char>('0' + k / 10);
+      photo[10] = work[12] = static_cast<char>('0' + k % 10);
+      WorkPath(path, photo);
+      unlink(path);
+      WorkPath(path, work);
+      unlink(path);
+    }
+    for (const char* file :
+         {"/gfx/load.png", "/gfx/ohen.png", "/gfx/back.png", "/gfx/si.png", "/gfx/end.png",
+          "/gfx/arial.ttf", "/sfx/belong.mod", "/captions.txt"}) {
+      WorkPath(path, file);
+      unlink(path);
+    }
+    for (const char* folder : {"/gfx", "/sfx", ""}) {
+      WorkPath(path, folder);
+      rmdir(path);
+    }
+  }
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+static void Watch(const char* dir) {
+  snprintf(workDir, sizeof workDir, "%s", dir);
+  workLength = strlen(workDir);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, RemoveWorkAndStop);
+}
+
+void ForgetWorkFolder() {
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
+  workLength = 0;
+}
+
 bool MakeWorkFolder(char* dir, size_t size) {
   char parent[kMakePath], name[kMakePath];
   SplitShowDir(parent, name, sizeof parent);
   snprintf(dir, size, "%s/.%s.making-XXXXXX", parent, name);
   if (!mkdtemp(dir)) return Fail("cannot make a folder in %s: %s", parent, strerror(errno));
+  Watch(dir);
   // mkdtemp keeps the folder to its owner; a show folder is as open as any other folder.
   const mode_t mask = umask(0);
   umask(mask);
@@ -194,6 +247,6 @@ bool WriteShowFiles(const char* dir, int) {
   if (made.music ? !CopyFile(made.music, path)
                  : !WriteBytes(path, demoModule, demoModuleEnd - demoModule))
     return false;
-  snprintf(path, sizeof path, "%s/captions.txt", dir);
+  snprintf(path, sizeof path, "%s/%s", dir, kCaptionFile);
   return made.captions ? CopyFile(made.captions, path) : WriteCaptionTemplate(path);
 }

@@ -126,10 +126,9 @@ static int Make() {
   int shown = 0;
   int status = FillFolder(dir, shown);
   if (status == kMadeOk && !InstallFolder(dir)) status = kMakeWrite;
-  if (status != kMadeOk) {
-    RemoveTree(dir);
-    return status;
-  }
+  if (status != kMadeOk) RemoveTree(dir);
+  ForgetWorkFolder();
+  if (status != kMadeOk) return status;
   return CheckMadeShow(shown);
 }
 

@@ -96,8 +96,10 @@ bool ExifDate(const char* path, time_t& taken);
 
 // The folder (folder.cpp).
 
-// Makes the temporary folder beside SHOWDIR, with gfx/ and sfx/, into `dir`.
+// Makes the temporary folder beside SHOWDIR, with gfx/ and sfx/, into `dir`. Until
+// ForgetWorkFolder, Ctrl-C or a kill removes it before the program ends.
 bool MakeWorkFolder(char* dir, size_t size);
+void ForgetWorkFolder();
 // Writes the pictures, font, music and captions into `dir`; false with a message.
 bool WriteShowFiles(const char* dir, int shown);
 // Puts the finished folder in SHOWDIR's place: a new name, or --force's exchange with the
