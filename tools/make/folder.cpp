@@ -134,11 +134,14 @@ static void RemoveWorkAndStop(int signal) {
 static void Watch(const char* dir) {
   snprintf(workDir, sizeof workDir, "%s", dir);
   workLength = strlen(workDir);
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, RemoveWorkAndStop);
+  // A signal ignored when the program started (a background job's Ctrl-C) stays ignored.
+  for (int s : {SIGINT, SIGTERM, SIGHUP})
+    if (signal(s, RemoveWorkAndStop) == SIG_IGN) signal(s, SIG_IGN);
 }
 
 void ForgetWorkFolder() {
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
+  for (int s : {SIGINT, SIGTERM, SIGHUP})
+    if (signal(s, SIG_DFL) == SIG_IGN) signal(s, SIG_IGN);
   workLength = 0;
 }
 
