@@ -236,7 +236,7 @@ static bool WritePicture(const char* dir, Design design, const char* own, bool l
   return ok || Fail("%s: %s", own, why);
 }
 
-bool WriteShowFiles(const char* dir, int) {
+bool WriteShowFiles(const char* dir) {
   if (!WritePicture(dir, kLoadingCornerDesign, nullptr, false) ||
       !WritePicture(dir, kLoadingDesign, nullptr, false) ||
       !WritePicture(dir, kBackgroundDesign, made.background, false) ||

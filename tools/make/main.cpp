@@ -24,11 +24,15 @@ static int CheckOwnFiles() {
     return kMakeBadFile;
   }
   struct stat s;
-  if (made.captions &&
-      (stat(made.captions, &s) != 0 || access(made.captions, R_OK) != 0 || !S_ISREG(s.st_mode))) {
-    fprintf(stderr, "tolvane-make: %s: %s\n", made.captions,
-            errno ? strerror(errno) : "not a file");
-    return kMakeBadFile;
+  if (made.captions) {
+    const char* trouble = stat(made.captions, &s) != 0 || access(made.captions, R_OK) != 0
+                              ? strerror(errno)
+                          : !S_ISREG(s.st_mode) ? "not a file"
+                                                : nullptr;
+    if (trouble) {
+      fprintf(stderr, "tolvane-make: %s: %s\n", made.captions, trouble);
+      return kMakeBadFile;
+    }
   }
   return kMadeOk;
 }
@@ -54,6 +58,10 @@ static int ReportBadPhotos() {
 // Everything up to the folder that would be made; an exit status.
 static int CheckRequest() {
   if (!GatherPhotos()) return kMakeBadFile;
+  if (photoCount == 0) {
+    fprintf(stderr, "tolvane-make: no photos in the folders named\n");
+    return kMakeUsage;
+  }
   if (photoCount > kMaxPhotos) {
     fprintf(stderr, "tolvane-make: %d photos named: a show takes at most %d\n", photoCount,
             kMaxPhotos);
@@ -72,7 +80,7 @@ static int FillFolder(const char* dir, int& shown) {
     fprintf(stderr, "tolvane-make: no photo can be read; nothing was made\n");
     return kMakeBadFile;
   }
-  return WriteShowFiles(dir, shown) ? kMadeOk : kMakeWrite;
+  return WriteShowFiles(dir) ? kMadeOk : kMakeWrite;
 }
 
 // A folder name as the shell takes it.

@@ -101,7 +101,7 @@ bool ExifDate(const char* path, time_t& taken);
 bool MakeWorkFolder(char* dir, size_t size);
 void ForgetWorkFolder();
 // Writes the pictures, font, music and captions into `dir`; false with a message.
-bool WriteShowFiles(const char* dir, int shown);
+bool WriteShowFiles(const char* dir);
 // Puts the finished folder in SHOWDIR's place: a new name, or --force's exchange with the
 // old folder, which is then removed. False with a message.
 bool InstallFolder(const char* dir);
