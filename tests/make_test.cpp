@@ -434,4 +434,34 @@ TEST_F(Make, SortByDateTakesTheExifDateElseTheFileTime) {
   EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto03.jpg"), 197, 145), kRed));
 }
 
+TEST_F(Make, ThePresentersOwnPicturesAndMusicAreCheckedBeforeAnythingIsMade) {
+  const std::string photo = Photo("one.jpg", kRed, 64, 48).string();
+  std::ofstream(work.Dir() / "song.ogg") << "la la la\n";
+  ShowRun run = MakeShow({photo, "--music", "song.ogg"});
+  EXPECT_EQ(run.status, kMakeBadFile);
+  EXPECT_NE(run.err.find("song.ogg: "), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(showDir));
+  EXPECT_TRUE(Leftovers().empty());
+
+  // A half-transparent logo larger than the logo box; a background of another shape.
+  const double orange[] = {200, 100, 50, 128};
+  Save(Plain(800, 400, orange, 4), work.Dir() / "logo.png");
+  Photo("wide.jpg", kBlue, 1000, 400);
+  run = MakeShow({photo, "--logo", "logo.png", "--background", "wide.jpg", "--end", "wide.jpg"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err << run.out;
+  Image logo = Load(showDir / "gfx/si.png");
+  EXPECT_EQ(logo.v->Xsize, kLogoMaxWidth);
+  EXPECT_EQ(logo.v->Ysize, kLogoMaxWidth / 2);
+  // The show draws it on black without its alpha: the colours are those on black.
+  const std::vector<double> pixel = PixelOf(logo, 10, 10);
+  ASSERT_EQ(pixel.size(), 4u);
+  EXPECT_NEAR(pixel[0], 100, 2);
+  EXPECT_NEAR(pixel[3], 128, 1);
+  for (const char* name : {"gfx/back.png", "gfx/end.png"}) {
+    Image picture = Load(showDir / name);
+    EXPECT_EQ(picture.v->Xsize, kScreenWidth) << name;
+    EXPECT_EQ(picture.v->Ysize, kScreenHeight) << name;
+  }
+}
+
 }  // namespace
