@@ -43,7 +43,7 @@ struct Canvas {
 };
 extern Canvas canvas;
 
-// Folder of the DejaVu fonts; changing it closes the fonts opened from the old one.
+// Folder of the DejaVu fonts, set through UseFonts; the system's DejaVu folder at first.
 extern const char* fontDir;
 
 // Drawing. Coordinates are pixels with (0, 0) the top-left corner of the canvas's top-left

@@ -82,6 +82,23 @@ static MusicKind KindOfMixerType(int type) {
   }
 }
 
+// Music off its speed by more than this share plays audibly out of tune.
+constexpr double kSpeedTolerance = 0.01;
+
+// Whether music sampled at `rate` plays at its own speed in the show's mixer.
+static bool InTune(int rate, char* why, size_t whySize) {
+  const double speed = static_cast<double>(kAudioRate) / RateAsPlayed(rate);
+  if (speed > 1 - kSpeedTolerance && speed < 1 + kSpeedTolerance) return true;
+  char sampled[16], share[16];
+  snprintf(sampled, sizeof sampled, "%d", rate);
+  snprintf(share, sizeof share, "%.0f%%", speed * 100);
+  Say(why, whySize,
+      "It is sampled at %s Hz, which the show's mixer plays at %s of its speed: it has to be "
+      "sampled at 44100 Hz.",
+      sampled, share);
+  return false;
+}
+
 bool CheckMusic(const char* file, char* why, size_t whySize) {
   FILE* readable = fopen(file, "rb");
   if (!readable) {
@@ -112,11 +129,12 @@ bool CheckMusic(const char* file, char* why, size_t whySize) {
   }
   char reason[256] = "";
   const bool renders = OpenMusic(file, false, reason, sizeof reason);
+  const int rate = MusicRate();
   CloseMusic();
   if (!renders) {
     Say(why, whySize, "tolvane-render --video cannot play it as %s: %s.", MusicKindName(kind),
         reason);
     return false;
   }
-  return true;
+  return InTune(rate, why, whySize);
 }

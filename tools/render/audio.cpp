@@ -207,7 +207,7 @@ static void DecodePiece() {
     SDL_BuildAudioCVT(&convert, AUDIO_S16, info->channels, info->rate, kAudioFormat, kAudioChannels,
                       kAudioRate);
     SDL_free(convert.buf);
-    convert.buf = static_cast<Uint8*>(SDL_malloc(sizeof data * convert.len_mult));
+    convert.buf = static_cast<Uint8*>(SDL_malloc(sizeof data * std::max(1, convert.len_mult)));
     vorbisSection = section;
   }
   memcpy(convert.buf, data, got);
@@ -278,6 +278,25 @@ void PlayMusic(Sint16* out, long frames) {
     frames -= n;
     bufferUsed += n;
   }
+}
+
+int RateAsPlayed(int rate) {
+  // SDL 1.2 halves or doubles while that brings the rate nearer, in hundreds of Hz; the rest
+  // of the difference it leaves, so the music plays faster or slower.
+  if (rate <= 0 || rate / 100 == kAudioRate / 100) return rate;
+  const bool down = rate > kAudioRate;
+  long low = down ? kAudioRate : rate;
+  const long high = down ? rate : kAudioRate;
+  long played = rate;
+  while (low * 2 / 100 <= high / 100) {
+    low *= 2;
+    played = down ? played / 2 : played * 2;
+  }
+  return static_cast<int>(played);
+}
+
+int MusicRate() {
+  return playing == kVorbisMusic ? static_cast<int>(ov_info(&vorbis, -1)->rate) : kAudioRate;
 }
 
 const char* MusicTitle() {

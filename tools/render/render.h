@@ -115,6 +115,11 @@ const char* MusicKindName(MusicKind kind);
 bool OpenMusic(const char* module, bool loop, char* why, size_t whySize);
 // The next `frames` sample frames, interleaved stereo, as the mixer's callback gets them.
 void PlayMusic(Sint16* out, long frames);
+// The sample rate of the music loaded (a module's is the mixer's), and the rate the mixer
+// plays a rate at: SDL 1.2 converts by factors of two only, so that other rates play too
+// fast or too slow, in the show and in the video alike.
+int MusicRate();
+int RateAsPlayed(int rate);
 // The music's own title (a module's, or an Ogg Vorbis TITLE comment), or "".
 const char* MusicTitle();
 void CloseMusic();
