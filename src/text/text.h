@@ -23,8 +23,6 @@ TTF_Font* OpenFontAt96Dpi(const char* file, int points);
 // U+FFFD, and a character the font cannot give a glyph for is left out.
 SDL_Surface* RenderLine(TTF_Font* font, const char* line, SDL_Color fg, SDL_Color bg,
                         TextEncoding encoding = kLatin1);
-// Most characters a line holds: the text buffer's size.
-constexpr int kMaxLineChars = 2048;
 // The characters of a UTF-8 line as SDL_ttf 2.0 takes them, 0-terminated, into `out` (at most
 // kMaxLineChars - 1 of them); returns their count. Code points beyond 16 bits and bytes that
 // form no UTF-8 character give U+FFFD; U+FEFF and U+FFFE, which SDL_ttf reads as byte-order
@@ -39,6 +37,8 @@ long NextUtf8(const char* text, int& length);
 // Longest text and most lines a block holds; longer texts are cut at these limits.
 constexpr int kTextBufferSize = 2048;
 constexpr int kMaxTextLines = 50;
+// Most characters a line holds, with the terminating 0.
+constexpr int kMaxLineChars = kTextBufferSize;
 // Rows left transparent after every line.
 constexpr int kLineGap = 4;
 

@@ -274,8 +274,9 @@ static void ReportMissingGlyphs(int caption, const char* namesLine, const char* 
     int length = 1;
     const long code = CodePoint(p, length);
     p += length;
-    // Controls draw nothing that matters, byte-order marks are dropped.
-    if (code < 0x20 || code == 0xFEFF || code == 0xFFFE) continue;
+    // Controls draw nothing that matters (the file's check tells of C1 controls), byte-order
+    // marks are dropped.
+    if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0xFEFF || code == 0xFFFE) continue;
     if (code <= 0xFFFF && TTF_GlyphIsProvided(text_font, static_cast<Uint16>(code))) continue;
     if (std::find(reported, reported + count, code) != reported + count) continue;
     if (count < 64) reported[count++] = code;
