@@ -69,3 +69,4 @@ void RegisterRenderBenchmarks();
 void RegisterLoadBenchmarks();
 void RegisterMemoryBenchmarks();
 void RegisterPhotoBenchmarks();
+void RegisterMakeBenchmarks();

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   RegisterLoadBenchmarks();
   RegisterPhotoBenchmarks();
   RegisterMemoryBenchmarks();
+  RegisterMakeBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 // The show's captions are set in DejaVu Sans, under the font name the show reads.
@@ -16,6 +17,17 @@ static bool CopyFont(const char* dir) {
   std::ofstream out(std::string(dir) + "/" + kFontFile, std::ios::binary);
   out << in.rdbuf();
   return in.is_open() && out.good();
+}
+
+// The demo meeting's pictures, in the order they have always been drawn in.
+static bool MakePictures(const char* dir) {
+  bool all = true;
+  for (Design which :
+       {kBackgroundDesign, kLogoDesign, kLoadingDesign, kLoadingCornerDesign, kEndDesign}) {
+    const std::string path = std::string(dir) + "/" + kPictureDir + kDesignFiles[which];
+    all = WriteDemoDesign(which, path.c_str(), fontDir) && all;
+  }
+  return all;
 }
 
 int main(int argc, char** argv) {
@@ -29,10 +41,7 @@ int main(int argc, char** argv) {
   mkdir(dir, 0777);
   mkdir((std::string(dir) + "/gfx").c_str(), 0777);
   mkdir((std::string(dir) + "/sfx").c_str(), 0777);
-  if (TTF_Init() < 0) {
-    fprintf(stderr, "Couldn't start SDL_ttf: %s\n", TTF_GetError());
-    return 1;
-  }
+  if (!UseFonts(fontDir)) return 1;
   const bool pictures = MakePictures(dir);
   const bool photos = MakePhotos(dir);
   const bool module = MakeModule(dir);

@@ -93,15 +93,34 @@ bool FindFfmpeg(char* path, size_t size);
 // --video: frames piped to ffmpeg, muxed with the music rendered offline. Exit status.
 int ExportVideo();
 
-// Music (audio.cpp).
+// Music (audio.cpp): tracker modules and Ogg Vorbis, as the show's mixer plays them.
 
-// Loads the module to be played as the mixer plays it from its top; with `loop` the mixer
-// starts it again, as the show asks, once it has ended. False, with the reason, when the
-// module cannot be loaded.
+// What the show's mixer takes a music file for, by its first bytes alone (the show loads it
+// under a fixed name): kNoMusic if it has fewer than 12 bytes or cannot be read.
+enum MusicKind {
+  kNoMusic,
+  kModuleMusic,  // anything else: the mixer tries its tracker module engine
+  kVorbisMusic,
+  kWaveMusic,
+  kFlacMusic,
+  kMidiMusic,
+  kMp3Music
+};
+MusicKind MusicKindOf(const char* path);
+// Words for a kind, such as "Ogg Vorbis" or "a tracker module".
+const char* MusicKindName(MusicKind kind);
+// Loads the music to be played as the mixer plays it from its top; with `loop` the mixer
+// starts it again, as the show asks, once it has ended. False, with the reason, when it
+// cannot be loaded or is of a kind the renderer does not play.
 bool OpenMusic(const char* module, bool loop, char* why, size_t whySize);
 // The next `frames` sample frames, interleaved stereo, as the mixer's callback gets them.
 void PlayMusic(Sint16* out, long frames);
-// The module's own title, or "".
+// The sample rate of the music loaded (a module's is the mixer's), and the rate the mixer
+// plays a rate at: SDL 1.2 converts by factors of two only, so that other rates play too
+// fast or too slow, in the show and in the video alike.
+int MusicRate();
+int RateAsPlayed(int rate);
+// The music's own title (a module's, or an Ogg Vorbis TITLE comment), or "".
 const char* MusicTitle();
 void CloseMusic();
 // Writes sample frames [first, first + samples) of the show's sound track to `out` as raw
@@ -111,7 +130,7 @@ void CloseMusic();
 // show is. Returns false when writing fails.
 bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut, FILE* out,
                      bool& musicLoaded, char* why, size_t whySize);
-// Sample frames the module plays before it ends by itself (capped at `limit`), with its
+// Sample frames the music plays before it ends by itself (capped at `limit`), with its
 // title; -1 with the reason when it cannot be loaded.
 long ModuleLength(const char* module, long limit, char* title, size_t titleSize, char* why,
                   size_t whySize);

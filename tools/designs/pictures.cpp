@@ -1,9 +1,10 @@
-// The five fixed pictures: photo-slot background, logo, loading screen (two parts), end.
-#include "makedemo.h"
+// The five fixed pictures: photo-slot background, logo, loading screen (two parts), end,
+// each lettered with a title and a subtitle fitted to its place.
+#include "designs.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <string>
+#include <cstring>
 
 // The strip on the background along which the names line slides (it rests at kNamesY).
 constexpr float kNamesTop = 404, kNamesBottom = 437;
@@ -16,9 +17,22 @@ constexpr Colour kMount = {222, 230, 232};
 constexpr Colour kWhite = {255, 255, 255};
 constexpr Colour kBlack = {0, 0, 0};
 
-static bool Save(const char* dir, const char* name) {
-  return WritePng((std::string(dir) + "/gfx/" + name).c_str());
-}
+const char* const kDesignFiles[kDesigns] = {"back.png", "si.png", "end.png", "ohen.png",
+                                            "load.png"};
+
+// The words of a design: null or "" for none.
+struct Words {
+  const char* title;
+  const char* subtitle;
+};
+
+// The demo meeting's words on each design, in the order of Design.
+static const Words kDemoWords[kDesigns] = {
+    {"Quorlaks internal meeting #1", "codename Tolvane  \xC2\xB7  the lodge by the lake"},
+    {"QUORLAKS", "codename Tolvane"},
+    {"See you at meeting #2", "Quorlaks internal meeting #1  \xC2\xB7  codename Tolvane"},
+    {"Tolvane", "Quorlaks internal meeting #1"},
+    {nullptr, nullptr}};
 
 // Paints everything outside the ellipse with `c`, antialiasing its rim.
 static void MaskOutside(float cx, float cy, float r, Colour c) {
@@ -35,7 +49,11 @@ static void Shadow(float x0, float y0, float x1, float y1, float spread, float o
     RoundRect(x0 - s, y0 - s + spread / 2, x1 + s, y1 + s + spread / 2, 6 + s, kBlack, op / spread);
 }
 
-static bool Background(const char* dir) {
+// The words on the background, above the photo's mount.
+constexpr Place kHeadlinePlace = {24, 9, 0, 22, 600, 4, 52};
+constexpr Place kTaglinePlace = {12, 8, 0, 53, 600, 52, 80};
+
+static void Background(const Words& words) {
   NewCanvas(kScreenWidth, kScreenHeight, kNight);
   VGradient(0, 0, kScreenWidth, kScreenHeight, kNight, kDeepTeal);
   Glow(320, 40, 420, {30, 90, 120}, 0.35f);
@@ -54,10 +72,13 @@ static bool Background(const char* dir) {
       Circle(x, y, 0.8f, kTeal, 0.18f);
     }
 
-  TextCentred(kSansBold, 24, "Quorlaks internal meeting #1", 321, 24, kBlack, kBlack, 0.5f);
-  TextCentred(kSansBold, 24, "Quorlaks internal meeting #1", 320, 22, kWhite, kPaleTeal);
-  TextCentred(kSans, 12, "codename Tolvane  \xC2\xB7  the lodge by the lake", 320, 53,
-              {130, 190, 200}, {130, 190, 200});
+  Fitted headline = FitText(kSansBold, kHeadlinePlace, words.title);
+  headline.y += 2;  // its shadow
+  DrawFitted(kSansBold, headline, 321, kBlack, kBlack, 0.5f);
+  headline.y -= 2;
+  DrawFitted(kSansBold, headline, 320, kWhite, kPaleTeal);
+  DrawFitted(kSans, FitText(kSans, kTaglinePlace, words.subtitle), 320, {130, 190, 200},
+             {130, 190, 200});
 
   // The mount: an even white border round the photo, a thin dark line at its edge.
   const float x0 = kPhotoX - 14, y0 = kPhotoY - 12;
@@ -77,24 +98,6 @@ static bool Background(const char* dir) {
   Rect(0, kNamesTop, kScreenWidth, kNamesTop + 1, kTeal, 0.6f);
   Rect(0, kNamesBottom - 1, kScreenWidth, kNamesBottom, kTeal, 0.6f);
   Circle(130, (kNamesTop + kNamesBottom) / 2, 3, kTeal, 0.8f);
-  return Save(dir, "back.png");
-}
-
-// Draws `word` with `gap` extra pixels between letters, centred on cx.
-static void SpacedText(Face face, int px, const char* word, float gap, float cx, float y,
-                       Colour top, Colour bottom) {
-  float width = -gap;
-  char letter[2] = {0, 0};
-  for (const char* p = word; *p; ++p) {
-    letter[0] = *p;
-    width += TextWidth(face, px, letter) + gap;
-  }
-  float x = cx - width / 2;
-  for (const char* p = word; *p; ++p) {
-    letter[0] = *p;
-    Text(face, px, letter, x, y, top, bottom);
-    x += TextWidth(face, px, letter) + gap;
-  }
 }
 
 // Darkens the picture to black towards its edges, over `margin` pixels, so that it sits on a
@@ -108,19 +111,49 @@ static void FadeEdges(float margin) {
     }
 }
 
-static bool Logo(const char* dir) {
-  NewCanvas(361, 110, kBlack);
-  Glow(180, 50, 180, {20, 70, 90}, 0.35f);
-  SpacedText(kSansBold, 50, "QUORLAKS", 4, 180, 4, {150, 240, 240}, {40, 130, 210});
-  Rect(70, 70, 291, 71, kTeal, 0.7f);
-  Circle(180, 70.5f, 3, kPaleTeal);
-  TextCentred(kSansOblique, 19, "codename Tolvane", 180, 78, {215, 222, 230}, {160, 175, 190});
-  FadeEdges(8);
-  return Save(dir, "si.png");
+// The logo's words: a spaced word mark over a line, a tagline under it. Long words widen the
+// logo, up to kLogoMaxWidth, keeping them clear of the rim that fades to black.
+constexpr int kLogoFade = 8;
+constexpr int kLogoWidth = 361, kLogoMaxWidth = 601, kLogoMargin = kLogoFade + 1;
+constexpr Place kMarkPlace = {50, 12, 4, 4, kLogoMaxWidth - 2 * kLogoMargin, 2, 68};
+constexpr Place kLogoTaglinePlace = {19, 9, 0, 78, kLogoMaxWidth - 2 * kLogoMargin, 74, 108};
+
+static void Logo(const Words& words) {
+  const Fitted mark = FitText(kSansBold, kMarkPlace, words.title);
+  const Fitted tagline = FitText(kSansOblique, kLogoTaglinePlace, words.subtitle);
+  const int widest = std::max(FittedWidth(kSansBold, mark), FittedWidth(kSansOblique, tagline));
+  const int side = std::max(0, (widest + 2 * kLogoMargin - kLogoWidth + 1) / 2);
+  const float cx = 180 + side;
+  NewCanvas(kLogoWidth + 2 * side, 110, kBlack);
+  Glow(cx, 50, 180, {20, 70, 90}, 0.35f);
+  DrawFitted(kSansBold, mark, cx, {150, 240, 240}, {40, 130, 210});
+  Rect(70 + side, 70, 291 + side, 71, kTeal, 0.7f);
+  Circle(cx, 70.5f, 3, kPaleTeal);
+  DrawFitted(kSansOblique, tagline, cx, {215, 222, 230}, {160, 175, 190});
+  FadeEdges(kLogoFade);
 }
 
+// Moves the picture to the middle of a wider black one, `w` pixels wide.
+static void Widen(int w) {
+  const int side = (w - canvas.w) / 2;
+  if (side <= 0) return;
+  for (int y = canvas.h - 1; y >= 0; --y) {
+    Uint8* to = canvas.px + (y * w + side) * 3;
+    memmove(to, canvas.px + y * canvas.w * 3, canvas.w * 3);
+    memset(to - side * 3, 0, side * 3);
+    memset(to + canvas.w * 3, 0, (w - side - canvas.w) * 3);
+  }
+  canvas.w = w;
+}
+
+// The loading picture's words under its window; long words widen the picture, as the logo's.
+constexpr int kLoadingWidth = 320, kLoadingMaxWidth = 600, kLoadingMargin = 10;
+constexpr Place kNamePlace = {26, 9, 0, 152, kLoadingMaxWidth - 2 * kLoadingMargin, 150, 184};
+constexpr Place kLoadingTaglinePlace = {11,  8,  0, 184, kLoadingMaxWidth - 2 * kLoadingMargin,
+                                        183, 200};
+
 // Lodge by the lake at night, in a round window: the picture that stands while loading.
-static bool Loading(const char* dir) {
+static void Loading(const Words& words) {
   constexpr float cx = 160, cy = 78, r = 70;
   NewCanvas(320, 200, kBlack);
   VGradient(0, 0, 320, 100, {10, 18, 50}, {40, 60, 110});
@@ -140,20 +173,29 @@ static bool Loading(const char* dir) {
   for (int i = 0; i < 3; ++i) MaskOutside(cx, cy, r + 3 + i, kBlack);
   for (float a = 0; a < 6.2832f; a += 0.01f)
     Circle(cx + (r + 1.5f) * std::cos(a), cy + (r + 1.5f) * std::sin(a), 1.2f, kTeal, 0.08f);
-  TextCentred(kSerifBoldItalic, 26, "Tolvane", 160, 152, {250, 230, 180}, {230, 160, 90});
-  TextCentred(kSans, 11, "Quorlaks internal meeting #1", 160, 184, {150, 170, 185},
-              {150, 170, 185});
-  if (!Save(dir, "ohen.png")) return false;
+  const Fitted name = FitText(kSerifBoldItalic, kNamePlace, words.title);
+  const Fitted tagline = FitText(kSans, kLoadingTaglinePlace, words.subtitle);
+  const int widest = std::max(FittedWidth(kSerifBoldItalic, name), FittedWidth(kSans, tagline));
+  const int side = std::max(0, (widest + 2 * kLoadingMargin - kLoadingWidth + 1) / 2);
+  Widen(kLoadingWidth + 2 * side);
+  DrawFitted(kSerifBoldItalic, name, 160 + side, {250, 230, 180}, {230, 160, 90});
+  DrawFitted(kSans, tagline, 160 + side, {150, 170, 185}, {150, 170, 185});
+}
 
+// The loading screen's corner: the word and a bar.
+static void LoadingCorner() {
   NewCanvas(180, 48, kBlack);
   Text(kSans, 17, "loading", 40, 6, {225, 232, 238}, {175, 190, 200});
   for (int i = 0; i < 3; ++i) Circle(111 + i * 9, 19, 2.2f, kTeal, 0.45f + 0.25f * i);
   RoundRect(40, 33, 164, 39, 3, {40, 60, 70});
   RoundRect(40, 33, 120, 39, 3, kTeal);
-  return Save(dir, "load.png");
 }
 
-static bool Ending(const char* dir) {
+// The end picture's words: the farewell under the thanks, the footer at the foot.
+constexpr Place kFarewellPlace = {26, 9, 0, 182, 600, 176, 250};
+constexpr Place kFooterPlace = {13, 8, 0, 452, 600, 444, 478};
+
+static void Ending(const Words& words) {
   NewCanvas(kScreenWidth, kScreenHeight, kBlack);
   // Sunset over the lake: sky to the horizon at 300, water below it.
   VGradient(0, 0, kScreenWidth, 150, {18, 24, 64}, {86, 58, 120});
@@ -185,16 +227,41 @@ static bool Ending(const char* dir) {
 
   TextCentred(kSerifBoldItalic, 72, "Thank you!", 323, 83, kBlack, kBlack, 0.45f);
   TextCentred(kSerifBoldItalic, 72, "Thank you!", 320, 80, kWhite, {255, 215, 160});
-  TextCentred(kSans, 26, "See you at meeting #2", 320, 182, {255, 240, 225}, {240, 200, 170});
-  TextCentred(kSans, 13, "Quorlaks internal meeting #1  \xC2\xB7  codename Tolvane", 320, 452,
-              {200, 190, 210}, {200, 190, 210});
-  return Save(dir, "end.png");
+  DrawFitted(kSans, FitText(kSans, kFarewellPlace, words.title), 320, {255, 240, 225},
+             {240, 200, 170});
+  DrawFitted(kSans, FitText(kSans, kFooterPlace, words.subtitle), 320, {200, 190, 210},
+             {200, 190, 210});
 }
 
-bool MakePictures(const char* dir) {
-  const bool background = Background(dir);
-  const bool logo = Logo(dir);
-  const bool loading = Loading(dir);
-  const bool ending = Ending(dir);
-  return background && logo && loading && ending;
+static bool Write(Design which, const char* path, const Words& words, const char* dir) {
+  if (which < 0 || which >= kDesigns || !UseFonts(dir)) return false;
+  switch (which) {
+    case kBackgroundDesign:
+      Background(words);
+      break;
+    case kLogoDesign:
+      Logo(words);
+      break;
+    case kEndDesign:
+      Ending(words);
+      break;
+    case kLoadingDesign:
+      Loading(words);
+      break;
+    case kLoadingCornerDesign:
+      LoadingCorner();
+      break;
+  }
+  const bool lettered = FontsFound();
+  CloseFonts();
+  return lettered && WritePng(path);
+}
+
+bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
+                 const char* dir) {
+  return Write(which, path, {title, subtitle}, dir);
+}
+
+bool WriteDemoDesign(Design which, const char* path, const char* dir) {
+  return which >= 0 && which < kDesigns && Write(which, path, kDemoWords[which], dir);
 }

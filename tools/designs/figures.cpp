@@ -1,5 +1,5 @@
 // People, trees, buildings and small props that the photos are composed of.
-#include "makedemo.h"
+#include "designs.h"
 
 #include <cmath>
 #include <initializer_list>

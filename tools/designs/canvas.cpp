@@ -1,15 +1,9 @@
-#include "makedemo.h"
-
-#include <SDL_ttf.h>
-#include <jpeglib.h>
-#include <png.h>
+// The canvas and its antialiased shapes, gradients, lights and grain.
+#include "designs.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 Canvas canvas;
-const char* fontDir = "/usr/share/fonts/truetype/dejavu";
 
 // Edges are sampled 4x4 times per pixel.
 constexpr int kSubsamples = 4;
@@ -164,113 +158,4 @@ void Grain(float amount) {
     const float n = Random(-amount, amount);
     for (int k = 0; k < 3; ++k) canvas.px[i + k] = Channel(canvas.px[i + k] + n);
   }
-}
-
-// Fonts opened so far, by face and pixel size; SDL_ttf's points are pixels at its 72 dpi.
-constexpr int kFontPool = 32;
-struct OpenFont {
-  Face face;
-  int px;
-  TTF_Font* font;
-};
-static OpenFont fonts[kFontPool];
-static int openFonts = 0;
-
-static const char* const kFaceFiles[] = {
-    "DejaVuSans.ttf",  "DejaVuSans-Bold.ttf",        "DejaVuSans-Oblique.ttf",
-    "DejaVuSerif.ttf", "DejaVuSerif-BoldItalic.ttf", "DejaVuSansCondensed-Bold.ttf"};
-
-static TTF_Font* FontOf(Face face, int px) {
-  for (int i = 0; i < openFonts; ++i)
-    if (fonts[i].face == face && fonts[i].px == px) return fonts[i].font;
-  if (openFonts == kFontPool) return nullptr;
-  char path[512];
-  snprintf(path, sizeof path, "%s/%s", fontDir, kFaceFiles[face]);
-  TTF_Font* font = TTF_OpenFont(path, px);
-  if (!font) {
-    fprintf(stderr, "Couldn't open %s: %s\n", path, TTF_GetError());
-    return nullptr;
-  }
-  fonts[openFonts++] = {face, px, font};
-  return font;
-}
-
-void CloseFonts() {
-  for (int i = 0; i < openFonts; ++i) TTF_CloseFont(fonts[i].font);
-  openFonts = 0;
-}
-
-int TextWidth(Face face, int px, const char* utf8) {
-  TTF_Font* font = FontOf(face, px);
-  int w = 0, h = 0;
-  if (font) TTF_SizeUTF8(font, utf8, &w, &h);
-  return w;
-}
-
-void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
-          float op) {
-  TTF_Font* font = FontOf(face, px);
-  if (!font) return;
-  const SDL_Color white = {255, 255, 255, 0};
-  SDL_Surface* line = TTF_RenderUTF8_Blended(font, utf8, white);
-  if (!line) return;
-  SDL_LockSurface(line);
-  for (int ly = 0; ly < line->h; ++ly) {
-    const Colour c = Mix(top, bottom, line->h > 1 ? ly / float(line->h - 1) : 0);
-    const Uint32* row =
-        reinterpret_cast<const Uint32*>(static_cast<Uint8*>(line->pixels) + ly * line->pitch);
-    for (int lx = 0; lx < line->w; ++lx) {
-      Uint8 r, g, b, a;
-      SDL_GetRGBA(row[lx], line->format, &r, &g, &b, &a);
-      if (a) Blend(static_cast<int>(x) + lx, static_cast<int>(y) + ly, c, op * a / 255.0f);
-    }
-  }
-  SDL_UnlockSurface(line);
-  SDL_FreeSurface(line);
-}
-
-void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
-                 float op) {
-  Text(face, px, utf8, cx - TextWidth(face, px, utf8) / 2.0f, y, top, bottom, op);
-}
-
-bool WritePng(const char* path) {
-  png_image image;
-  memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = canvas.w;
-  image.height = canvas.h;
-  image.format = PNG_FORMAT_RGB;
-  if (!png_image_write_to_file(&image, path, 0, canvas.px, canvas.w * 3, nullptr)) {
-    fprintf(stderr, "Couldn't write %s: %s\n", path, image.message);
-    return false;
-  }
-  return true;
-}
-
-bool WriteJpeg(const char* path, int quality) {
-  FILE* out = fopen(path, "wb");
-  if (!out) {
-    perror(path);
-    return false;
-  }
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, out);
-  info.image_width = canvas.w;
-  info.image_height = canvas.h;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = canvas.px + info.next_scanline * canvas.w * 3;
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return fclose(out) == 0;
 }

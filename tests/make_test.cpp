@@ -1,0 +1,467 @@
+// tolvane-make: photos of every kind, made at test time with libvips, fitted into the photo
+// area; the folders it makes played by the real program; and that it never leaves half a show
+// or overwrites one.
+#include <gtest/gtest.h>
+#include <vips/vips.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <SDL_image.h>
+
+#include "make.h"
+#include "showrun.h"
+#include "testing.h"
+#include "text/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kRed[] = {255, 0, 0}, kBlue[] = {0, 0, 255};
+
+// Owns one image.
+struct Image {
+  VipsImage* v = nullptr;
+  Image() = default;
+  explicit Image(VipsImage* image) : v(image) {}
+  Image(Image&& o) : v(o.v) { o.v = nullptr; }
+  Image& operator=(Image&& o) {
+    std::swap(v, o.v);
+    return *this;
+  }
+  ~Image() {
+    if (v) g_object_unref(v);
+  }
+};
+
+Image Plain(int w, int h, const double* rgb, int bands = 3) {
+  VipsImage *black = nullptr, *lit = nullptr;
+  EXPECT_EQ(vips_black(&black, w, h, "bands", bands, nullptr), 0);
+  double a[4] = {1, 1, 1, 1}, b[4] = {rgb[0], rgb[1], rgb[2], bands == 4 ? rgb[3] : 0};
+  EXPECT_EQ(vips_linear(black, &lit, a, b, bands, "uchar", TRUE, nullptr), 0);
+  g_object_unref(black);
+  return Image(lit);
+}
+
+// Blue, with its stored top-left quarter red: where that corner lands tells how it was turned.
+Image Marked(int w, int h) {
+  Image blue = Plain(w, h, kBlue), red = Plain(w / 2, h / 2, kRed);
+  VipsImage* out = nullptr;
+  EXPECT_EQ(vips_insert(blue.v, red.v, &out, 0, 0, nullptr), 0);
+  return Image(out);
+}
+
+Image WithInt(const Image& in, const char* field, int value) {
+  VipsImage* out = nullptr;
+  EXPECT_EQ(vips_copy(in.v, &out, nullptr), 0);
+  vips_image_set_int(out, field, value);
+  return Image(out);
+}
+
+void Save(const Image& image, const fs::path& path) {
+  ASSERT_EQ(vips_image_write_to_file(image.v, path.c_str(), nullptr), 0) << vips_error_buffer();
+}
+
+Image Load(const fs::path& path) {
+  VipsImage* image = vips_image_new_from_file(path.c_str(), nullptr);
+  EXPECT_NE(image, nullptr) << path;
+  VipsImage* memory = image ? vips_image_copy_memory(image) : nullptr;
+  if (image) g_object_unref(image);
+  return Image(memory);
+}
+
+std::vector<double> PixelOf(const Image& image, int x, int y) {
+  double* values = nullptr;
+  int n = 0;
+  EXPECT_EQ(vips_getpoint(image.v, &values, &n, x, y, nullptr), 0);
+  std::vector<double> pixel(values, values + n);
+  g_free(values);
+  return pixel;
+}
+
+bool Near(const std::vector<double>& pixel, const double* rgb) {
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(pixel[i] - rgb[i]) > 60) return false;  // CMYK has no pure red
+  return true;
+}
+
+// The part of a prepared photo that is not matte.
+struct Box {
+  int x, y, w, h;
+};
+Box Content(const Image& photo) {
+  Box b{};
+  double black[] = {0, 0, 0};
+  VipsArrayDouble* background = vips_array_double_new(black, 3);
+  EXPECT_EQ(vips_find_trim(photo.v, &b.x, &b.y, &b.w, &b.h, "background", background, "threshold",
+                           30.0, nullptr),
+            0);
+  vips_area_unref(VIPS_AREA(background));
+  return b;
+}
+
+// The size a w x h photo takes when fitted whole into the photo area.
+Box Fitted(int w, int h) {
+  const double scale = std::min(double(kPhotoWidth) / w, double(kPhotoHeight) / h);
+  const int fw = static_cast<int>(w * scale + 0.5), fh = static_cast<int>(h * scale + 0.5);
+  return {(kPhotoWidth - fw) / 2, (kPhotoHeight - fh) / 2, fw, fh};
+}
+
+void ExpectBox(const Box& got, const Box& want, const std::string& what) {
+  EXPECT_NEAR(got.x, want.x, 2) << what;
+  EXPECT_NEAR(got.y, want.y, 2) << what;
+  EXPECT_NEAR(got.w, want.w, 3) << what;
+  EXPECT_NEAR(got.h, want.h, 3) << what;
+}
+
+// Whether a JPEG file is baseline: its frame header is SOF0.
+bool Baseline(const fs::path& path) {
+  const std::string data = Slurp(path);
+  for (size_t at = 2; at + 4 <= data.size();) {
+    if (static_cast<unsigned char>(data[at]) != 0xFF) return false;
+    const int marker = static_cast<unsigned char>(data[at + 1]);
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+      return marker == 0xC0;
+    at += 2 + (static_cast<unsigned char>(data[at + 2]) << 8 |
+               static_cast<unsigned char>(data[at + 3]));
+  }
+  return false;
+}
+
+class Prepare : public testing::Test {
+ protected:
+  ShowFolder folder{std::string("make-") +
+                    testing::UnitTest::GetInstance()->current_test_info()->name()};
+  void SetUp() override {
+    ASSERT_TRUE(StartVips("make_test"));
+    made = MakeOptions{};
+  }
+  // Prepares the file as tolvane-make does; the photo, or a null image with the reason.
+  Image Run(const fs::path& in, std::string* why = nullptr) {
+    Photo p{};
+    snprintf(p.path, sizeof p.path, "%s", in.c_str());
+    const fs::path out = folder.Dir() / (in.filename().string() + ".out.jpg");
+    const bool ok = PreparePhoto(p, out.c_str());
+    if (why) *why = p.why;
+    if (!ok) return Image();
+    EXPECT_TRUE(Baseline(out)) << in;
+    Image photo = Load(out);
+    EXPECT_EQ(photo.v->Xsize, kPhotoWidth) << in;
+    EXPECT_EQ(photo.v->Ysize, kPhotoHeight) << in;
+    EXPECT_EQ(photo.v->Bands, 3) << in;
+    return photo;
+  }
+};
+
+TEST_F(Prepare, EachExifOrientationTurnsThePhotoUpright) {
+  // Where the stored top-left corner is seen: 0 top-left, 1 top-right, 2 bottom-right,
+  // 3 bottom-left; orientations 5 to 8 also swap width and height.
+  const int corner[9] = {0, 0, 1, 2, 3, 0, 1, 2, 3};
+  for (int o = 1; o <= 8; ++o) {
+    const fs::path in = folder.Dir() / ("o" + std::to_string(o) + ".jpg");
+    Save(WithInt(Marked(300, 200), "orientation", o), in);
+    Image photo = Run(in);
+    ASSERT_NE(photo.v, nullptr) << o;
+    const Box want = o <= 4 ? Fitted(300, 200) : Fitted(200, 300);
+    const Box got = Content(photo);
+    ExpectBox(got, want, "orientation " + std::to_string(o));
+    for (int c = 0; c < 4; ++c) {
+      const int x = got.x + (c == 1 || c == 2 ? 3 : 1) * got.w / 4;
+      const int y = got.y + (c >= 2 ? 3 : 1) * got.h / 4;
+      EXPECT_TRUE(Near(PixelOf(photo, x, y), c == corner[o] ? kRed : kBlue))
+          << "orientation " << o << ", quarter " << c;
+    }
+  }
+}
+
+TEST_F(Prepare, EveryShapeAndSizeIsFittedWholeAndCentred) {
+  const struct {
+    const char* name;
+    int w, h;
+  } shapes[] = {{"portrait.jpg", 300, 400},  {"landscape.jpg", 400, 300}, {"square.jpg", 500, 500},
+                {"panorama.jpg", 2400, 300}, {"tiny.jpg", 16, 16},        {"huge.jpg", 8000, 6000}};
+  for (const auto& s : shapes) {
+    const fs::path in = folder.Dir() / s.name;
+    Save(Marked(s.w, s.h), in);
+    Image photo = Run(in);
+    ASSERT_NE(photo.v, nullptr) << s.name;
+    const Box got = Content(photo);
+    ExpectBox(got, Fitted(s.w, s.h), s.name);
+    EXPECT_TRUE(Near(PixelOf(photo, got.x + got.w / 4, got.y + got.h / 4), kRed)) << s.name;
+    EXPECT_TRUE(Near(PixelOf(photo, got.x + 3 * got.w / 4, got.y + 3 * got.h / 4), kBlue))
+        << s.name;
+  }
+}
+
+TEST_F(Prepare, FillCoversTheAreaAndCropsTheMiddle) {
+  made.fill = true;
+  const fs::path in = folder.Dir() / "wide.png";
+  // Red left third, blue the rest: the middle of a wide photo is kept, its left edge cut.
+  Image blue = Plain(900, 290, kBlue), red = Plain(300, 290, kRed);
+  VipsImage* out = nullptr;
+  ASSERT_EQ(vips_insert(blue.v, red.v, &out, 0, 0, nullptr), 0);
+  Save(Image(out), in);
+  Image photo = Run(in);
+  ASSERT_NE(photo.v, nullptr);
+  ExpectBox(Content(photo), {0, 0, kPhotoWidth, kPhotoHeight}, "filled");
+  EXPECT_TRUE(Near(PixelOf(photo, 40, 145), kRed));   // 900 px cropped to 394 from x 253
+  EXPECT_TRUE(Near(PixelOf(photo, 60, 145), kBlue));  // from 300 - 253 = 47 on
+}
+
+TEST_F(Prepare, ColourSpacesAndTransparencyEndAsSrgbOnTheMatte) {
+  const double white[] = {255, 255, 255};
+  made.matte[0] = made.matte[1] = made.matte[2] = 255;
+  // PNG: left half transparent, right half opaque red.
+  {
+    const double clear[] = {0, 0, 0, 0}, opaque[] = {255, 0, 0, 255};
+    Image all = Plain(400, 300, opaque, 4), hole = Plain(200, 300, clear, 4);
+    VipsImage* out = nullptr;
+    ASSERT_EQ(vips_insert(all.v, hole.v, &out, 0, 0, nullptr), 0);
+    Save(Image(out), folder.Dir() / "alpha.png");
+    Image photo = Run(folder.Dir() / "alpha.png");
+    ASSERT_NE(photo.v, nullptr);
+    EXPECT_TRUE(Near(PixelOf(photo, 100, 145), white)) << "transparency shows the matte";
+    EXPECT_TRUE(Near(PixelOf(photo, 300, 145), kRed));
+  }
+  // Grey, 16-bit RGB, CMYK and WebP, each a red or a grey that must come out as such.
+  VipsImage *grey = nullptr, *wide = nullptr, *cmyk = nullptr;
+  Image mid = Plain(400, 300, kRed);
+  ASSERT_EQ(vips_colourspace(mid.v, &grey, VIPS_INTERPRETATION_B_W, nullptr), 0);
+  ASSERT_EQ(vips_colourspace(mid.v, &wide, VIPS_INTERPRETATION_RGB16, nullptr), 0);
+  ASSERT_EQ(vips_colourspace(mid.v, &cmyk, VIPS_INTERPRETATION_CMYK, nullptr), 0);
+  Image g(grey), w(wide), c(cmyk);
+  Save(g, folder.Dir() / "grey.jpg");
+  Save(w, folder.Dir() / "deep.png");
+  Save(c, folder.Dir() / "cmyk.jpg");
+  Save(mid, folder.Dir() / "photo.webp");
+  const double greyOfRed[] = {PixelOf(g, 0, 0)[0], PixelOf(g, 0, 0)[0], PixelOf(g, 0, 0)[0]};
+  EXPECT_TRUE(Near(PixelOf(Run(folder.Dir() / "grey.jpg"), 197, 145), greyOfRed));
+  for (const char* name : {"deep.png", "cmyk.jpg", "photo.webp"}) {
+    Image photo = Run(folder.Dir() / name);
+    ASSERT_NE(photo.v, nullptr) << name;
+    EXPECT_TRUE(Near(PixelOf(photo, 197, 145), kRed)) << name;
+  }
+}
+
+TEST_F(Prepare, FilesThatAreNoPhotoFailWithTheirReason) {
+  std::string why;
+  EXPECT_EQ(Run(folder.Dir() / "missing.jpg", &why).v, nullptr);
+  EXPECT_EQ(why, "No such file or directory");
+  std::ofstream(folder.Dir() / "text.jpg") << "not a photo\n";
+  EXPECT_EQ(Run(folder.Dir() / "text.jpg", &why).v, nullptr);
+  EXPECT_EQ(why, "not a picture in a format that can be read");
+  Save(Marked(800, 600), folder.Dir() / "whole.jpg");
+  const std::string data = Slurp(folder.Dir() / "whole.jpg");
+  std::ofstream(folder.Dir() / "cut.jpg", std::ios::binary) << data.substr(0, data.size() / 2);
+  EXPECT_EQ(Run(folder.Dir() / "cut.jpg", &why).v, nullptr) << "a photo cut short";
+  EXPECT_FALSE(why.empty());
+  EXPECT_FALSE(fs::exists(folder.Dir() / "cut.jpg.out.jpg")) << "no half-written photo";
+}
+
+TEST(MakeOrder, NamesWithNumbersInNaturalOrder) {
+  const char* sorted[] = {"IMG_2.jpg",   "img_3.JPG",    "IMG_10.jpg",
+                          "IMG_10a.jpg", "IMG_011b.jpg", "IMG_100.jpg"};
+  for (size_t i = 0; i + 1 < std::size(sorted); ++i) {
+    EXPECT_LT(NaturalCompare(sorted[i], sorted[i + 1]), 0) << sorted[i] << " " << sorted[i + 1];
+    EXPECT_GT(NaturalCompare(sorted[i + 1], sorted[i]), 0);
+  }
+  EXPECT_EQ(NaturalCompare("a01", "a1"), 0);
+}
+
+// tolvane-make run as a presenter runs it, in a folder of its own: the show is made in
+// work/show, beside the photos.
+class Make : public testing::Test {
+ protected:
+  ShowFolder work{std::string("make-") +
+                  testing::UnitTest::GetInstance()->current_test_info()->name()};
+  fs::path showDir = work.Dir() / "show";
+  void SetUp() override {
+    ASSERT_TRUE(StartVips("make_test"));
+    OpenTestDisplay(16);
+  }
+  fs::path Photo(const std::string& name, const double* rgb, int w = 400, int h = 300) {
+    const fs::path path = work.Dir() / name;
+    fs::create_directories(path.parent_path());
+    Save(Plain(w, h, rgb), path);
+    return path;
+  }
+  ShowRun MakeShow(std::vector<std::string> args) {
+    args.insert(args.begin(), {TOLVANE_MAKE, "-o", showDir.string()});
+    return ::Run(work.Dir(), args, {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}},
+                 120);
+  }
+  // What is in the work folder besides the photos, the show and the run's two streams:
+  // a temporary folder left behind.
+  std::vector<std::string> Leftovers() {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(work.Dir())) {
+      const std::string name = entry.path().filename();
+      if (name[0] == '.') found.push_back(name);
+    }
+    return found;
+  }
+};
+
+// The photo in the made show as the show holds it.
+SDL_Surface* MadePhoto(const fs::path& path) {
+  SDL_Surface* decoded = IMG_Load(path.c_str());
+  if (!decoded) return nullptr;
+  SDL_Surface* converted = SDL_DisplayFormat(decoded);
+  SDL_FreeSurface(decoded);
+  return converted;
+}
+
+TEST_F(Make, MadeShowPlaysToItsEndWithTheFirstPhotoInItsSlot) {
+  Photo("photos/IMG_10.jpg", kBlue);
+  Save(WithInt(Marked(300, 200), "orientation", 6), work.Dir() / "photos" / "IMG_2.jpg");
+  Photo("late.webp", kRed, 1200, 300);
+  // 120 characters with accents: the designs fit it to every picture.
+  std::string title =
+      "Réunion d'été à Saint-Étienne: équipes, résultats détaillés, "
+      "prévisions, découvertes, idées, fêtes et quelques péripéties";
+  ASSERT_EQ(title.size() - 16, 120u);
+  ShowRun made = MakeShow({"photos", "late.webp", "--title", title, "--subtitle", "Mai 2026"});
+  EXPECT_EQ(made.status, kMadeOk) << made.err;
+  EXPECT_EQ(made.out.find("PROBLEM"), std::string::npos) << made.out;
+  EXPECT_NE(made.out.find("No problems"), std::string::npos) << made.out;
+  EXPECT_NE(made.out.find("Play it: cd " + showDir.string() + " && tolvane"), std::string::npos);
+  EXPECT_TRUE(Leftovers().empty());
+
+  // The folder's order is by number, IMG_2 turned upright (portrait) before IMG_10.
+  Image first = Load(showDir / "gfx/foto01.jpg");
+  EXPECT_EQ(Content(first).w, Fitted(200, 300).w);
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto02.jpg"), 197, 145), kBlue));
+  EXPECT_FALSE(fs::exists(showDir / "gfx/foto04.jpg"));
+
+  // The template plays: the show's own reader finds one caption per photo.
+  LoadTXT(const_cast<char*>((showDir / "captions.txt").c_str()));
+  ASSERT_EQ(texts, 3);
+  EXPECT_NE(std::string(texty[0][kCaptionDescription]).find("IMG_2.jpg"), std::string::npos);
+  EXPECT_NE(std::string(texty[2][kCaptionDescription]).find("late.webp"), std::string::npos);
+  FreeTXT();
+
+  ShowFolder show("make-played");
+  fs::remove_all(show.Dir());
+  fs::copy(showDir, show.Dir(), fs::copy_options::recursive);
+  const int photoOnScreen = kFirstSlot + kPhotoOffset + 100;
+  ShowRun run = show.Play({}, {{"TOLVANE_CAPTURE", std::to_string(photoOnScreen)}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("captions.txt loaded"), std::string::npos) << run.err;
+  EXPECT_EQ(run.LastFrame(), kSlotLength * 3 + kFramesAroundSlots + kFadeLength + 1);
+  SDL_Surface* shot = run.Screen(photoOnScreen);
+  SDL_Surface* photo = MadePhoto(showDir / "gfx/foto01.jpg");
+  ASSERT_NE(shot, nullptr);
+  ASSERT_NE(photo, nullptr);
+  EXPECT_EQ(Differences(shot, photo, kPhotoX, kPhotoY,
+                        SDL_Rect{kPhotoX, kPhotoY, kPhotoWidth, kPhotoHeight}),
+            0);
+  SDL_FreeSurface(shot);
+  SDL_FreeSurface(photo);
+}
+
+TEST_F(Make, NothingIsMadeFromTooManyPhotosOrABadOne) {
+  const std::string one = Photo("one.jpg", kRed, 64, 48).string();
+  std::vector<std::string> many(kMaxPhotos + 1, one);
+  ShowRun run = MakeShow(many);
+  EXPECT_EQ(run.status, kMakeUsage);
+  EXPECT_NE(run.err.find("51 photos"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(showDir));
+
+  std::ofstream(work.Dir() / "notes.jpg") << "shopping list\n";
+  run = MakeShow({one, "notes.jpg", one});
+  EXPECT_EQ(run.status, kMakeBadFile);
+  EXPECT_NE(run.err.find("notes.jpg: not a picture"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(showDir));
+  EXPECT_TRUE(Leftovers().empty());
+
+  run = MakeShow({one, "notes.jpg", one, "--skip-bad"});
+  EXPECT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_NE(run.err.find("left out notes.jpg"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(showDir / "gfx/foto02.jpg"));
+  EXPECT_FALSE(fs::exists(showDir / "gfx/foto03.jpg"));
+}
+
+TEST_F(Make, AnExistingFolderIsReplacedOnlyWithForceAndOnlyWhenComplete) {
+  const std::string photo = Photo("one.jpg", kRed, 64, 48).string();
+  ASSERT_EQ(MakeShow({photo}).status, kMadeOk);
+  std::ofstream(showDir / "mine.txt") << "the presenter's notes\n";
+
+  ShowRun run = MakeShow({photo, photo});
+  EXPECT_EQ(run.status, kMakeUsage);
+  EXPECT_TRUE(fs::exists(showDir / "mine.txt"));
+  // A failed remake leaves the old show as it was.
+  run = MakeShow({photo, "missing.jpg", "--force"});
+  EXPECT_EQ(run.status, kMakeBadFile);
+  EXPECT_NE(run.err.find("missing.jpg: No such file or directory"), std::string::npos);
+  EXPECT_TRUE(fs::exists(showDir / "mine.txt"));
+
+  run = MakeShow({photo, photo, "--force"});
+  EXPECT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_FALSE(fs::exists(showDir / "mine.txt"));
+  EXPECT_TRUE(fs::exists(showDir / "gfx/foto02.jpg"));
+  EXPECT_TRUE(Leftovers().empty());
+
+  // --force replaces show folders only, and never one that holds the photos.
+  fs::create_directories(work.Dir() / "home");
+  std::ofstream(work.Dir() / "home/letter.txt") << "dear\n";
+  showDir = work.Dir() / "home";
+  EXPECT_EQ(MakeShow({photo, "--force"}).status, kMakeUsage);
+  EXPECT_TRUE(fs::exists(work.Dir() / "home/letter.txt"));
+  showDir = work.Dir() / "show";
+  fs::copy_file(photo, showDir / "kept.jpg");
+  EXPECT_EQ(MakeShow({(showDir / "kept.jpg").string(), "--force"}).status, kMakeUsage);
+  EXPECT_TRUE(fs::exists(showDir / "kept.jpg"));
+}
+
+TEST_F(Make, SortByDateTakesTheExifDateElseTheFileTime) {
+  auto dated = [&](const std::string& name, const double* rgb, const char* date) {
+    Image image = Plain(64, 48, rgb);
+    VipsImage* copy = nullptr;
+    EXPECT_EQ(vips_copy(image.v, &copy, nullptr), 0);
+    if (date) vips_image_set_string(copy, "exif-ifd2-DateTimeOriginal", date);
+    Save(Image(copy), work.Dir() / name);
+  };
+  const double green[] = {0, 255, 0};
+  dated("a.jpg", kRed, "2024:06:02 10:00:00");
+  dated("b.jpg", kBlue, "2024:06:01 10:00:00");
+  dated("c.jpg", green, nullptr);
+  fs::last_write_time(work.Dir() / "c.jpg",
+                      fs::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 10));
+  ASSERT_EQ(MakeShow({"a.jpg", "b.jpg", "c.jpg", "--sort", "date"}).status, kMadeOk);
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto01.jpg"), 197, 145), green));
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto02.jpg"), 197, 145), kBlue));
+  EXPECT_TRUE(Near(PixelOf(Load(showDir / "gfx/foto03.jpg"), 197, 145), kRed));
+}
+
+TEST_F(Make, ThePresentersOwnPicturesAndMusicAreCheckedBeforeAnythingIsMade) {
+  const std::string photo = Photo("one.jpg", kRed, 64, 48).string();
+  std::ofstream(work.Dir() / "song.ogg") << "la la la\n";
+  ShowRun run = MakeShow({photo, "--music", "song.ogg"});
+  EXPECT_EQ(run.status, kMakeBadFile);
+  EXPECT_NE(run.err.find("song.ogg: "), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(showDir));
+  EXPECT_TRUE(Leftovers().empty());
+
+  // A half-transparent logo larger than the logo box; a background of another shape.
+  const double orange[] = {200, 100, 50, 128};
+  Save(Plain(800, 400, orange, 4), work.Dir() / "logo.png");
+  Photo("wide.jpg", kBlue, 1000, 400);
+  run = MakeShow({photo, "--logo", "logo.png", "--background", "wide.jpg", "--end", "wide.jpg"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err << run.out;
+  Image logo = Load(showDir / "gfx/si.png");
+  EXPECT_EQ(logo.v->Xsize, kLogoMaxWidth);
+  EXPECT_EQ(logo.v->Ysize, kLogoMaxWidth / 2);
+  // The show draws it on black without its alpha: the colours are those on black.
+  const std::vector<double> pixel = PixelOf(logo, 10, 10);
+  ASSERT_EQ(pixel.size(), 4u);
+  EXPECT_NEAR(pixel[0], 100, 2);
+  EXPECT_NEAR(pixel[3], 128, 1);
+  for (const char* name : {"gfx/back.png", "gfx/end.png"}) {
+    Image picture = Load(showDir / name);
+    EXPECT_EQ(picture.v->Xsize, kScreenWidth) << name;
+    EXPECT_EQ(picture.v->Ysize, kScreenHeight) << name;
+  }
+}
+
+}  // namespace

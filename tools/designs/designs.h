@@ -1,0 +1,136 @@
+// The show's designs: one RGB canvas with antialiased shapes and lettering, the picture
+// writers, the figures and props drawn on it, the five pictures of a show folder, and the
+// check that a music file plays in the show and in its video.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstddef>
+
+#include "facts.h"
+
+// The pictures of a show folder, each written as PNG: back.png, si.png, end.png, ohen.png and
+// load.png.
+enum Design { kBackgroundDesign, kLogoDesign, kEndDesign, kLoadingDesign, kLoadingCornerDesign };
+constexpr int kDesigns = kLoadingCornerDesign + 1;
+// File name of each design in the show folder's gfx/, in the order of Design.
+extern const char* const kDesignFiles[kDesigns];
+
+// Draws one design with the presenter's title and subtitle (UTF-8; null or "" for none), each
+// fitted to its place, and writes it as PNG to `path`. Fonts come from `fontDir` (null: the
+// system's DejaVu folder).
+bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
+                 const char* fontDir);
+// The same design with the demo meeting's own words, as the demo show has it.
+bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
+
+// Whether both the live show and tolvane-render --video play `file` as the show's music; if
+// not, false with the reason in `why` (a sentence without the file name).
+bool CheckMusic(const char* file, char* why, size_t whySize);
+
+struct Colour {
+  Uint8 r, g, b;
+};
+
+// The largest picture drawn is the screen.
+constexpr int kCanvasMaxWidth = kScreenWidth;
+constexpr int kCanvasMaxHeight = kScreenHeight;
+
+// The one picture being drawn, RGB row after row.
+struct Canvas {
+  int w, h;
+  Uint8 px[kCanvasMaxWidth * kCanvasMaxHeight * 3];
+};
+extern Canvas canvas;
+
+// Folder of the DejaVu fonts, set through UseFonts; the system's DejaVu folder at first.
+extern const char* fontDir;
+
+// Drawing. Coordinates are pixels with (0, 0) the top-left corner of the canvas's top-left
+// pixel; `op` is opacity from 0 (nothing) to 1 (cover). Edges are antialiased.
+void NewCanvas(int w, int h, Colour c);
+Colour Mix(Colour a, Colour b, float t);
+Colour Shade(Colour c, float factor);
+void Blend(int x, int y, Colour c, float op);
+// Top colour at y0 to bottom colour at y1, over the rectangle.
+void VGradient(float x0, float y0, float x1, float y1, Colour top, Colour bottom);
+// Soft round light fading from `op` at the centre to nothing at radius r.
+void Glow(float cx, float cy, float r, Colour c, float op);
+void Rect(float x0, float y0, float x1, float y1, Colour c, float op = 1);
+void RoundRect(float x0, float y0, float x1, float y1, float radius, Colour c, float op = 1);
+void Ellipse(float cx, float cy, float rx, float ry, Colour c, float op = 1);
+void Circle(float cx, float cy, float r, Colour c, float op = 1);
+// Points as x, y pairs; even-odd filling.
+void Polygon(const float* xy, int points, Colour c, float op = 1);
+// A stroke of `width` with round ends.
+void Line(float x0, float y0, float x1, float y1, float width, Colour c, float op = 1);
+// Darkens the corners, as an ordinary camera lens does.
+void Vignette(float strength);
+// Fine noise, the film grain that keeps flat areas from looking drawn.
+void Grain(float amount);
+
+// Deterministic pseudo-random numbers, so that every build draws the same pictures.
+void Seed(Uint32 seed);
+float Random(float lo, float hi);
+
+enum Face { kSans, kSansBold, kSansOblique, kSerif, kSerifBoldItalic, kSansCondensedBold };
+// Starts the font engine if need be and takes the faces from `dir` (null: the folder as it
+// is), closing those opened before. False if the engine does not start.
+bool UseFonts(const char* dir);
+// Whether every face asked for since UseFonts could be opened.
+bool FontsFound();
+int TextWidth(Face face, int px, const char* utf8);
+// One line of text whose box has its top-left at (x, y); colour runs from top to bottom.
+void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
+          float op = 1);
+void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
+                 float op = 1);
+// One line with `gap` extra pixels after each character, centred on cx; gap 0 is TextCentred.
+int SpacedWidth(Face face, int px, const char* utf8, float gap);
+void SpacedText(Face face, int px, const char* utf8, float gap, float cx, float y, Colour top,
+                Colour bottom, float op = 1);
+void CloseFonts();
+
+// Where a design letters its words: at `px` on one line with its top at `y` as designed;
+// words too wide for `width` go smaller (down to `minPx`) or onto two lines, centred between
+// `top` and `bottom`, and are cut short with an ellipsis only if they fit no other way.
+struct Place {
+  int px, minPx;
+  float gap;  // between characters at `px`; it shrinks with the type
+  float y, width, top, bottom;
+};
+constexpr size_t kFittedBytes = 1024;
+struct Fitted {
+  int px, lines;       // no lines: no words
+  float gap, y, skip;  // skip: from one line's top to the next one's
+  char text[2][kFittedBytes];
+};
+Fitted FitText(Face face, const Place& place, const char* utf8);
+int FittedWidth(Face face, const Fitted& fitted);
+void DrawFitted(Face face, const Fitted& fitted, float cx, Colour top, Colour bottom, float op = 1);
+
+bool WritePng(const char* path);
+bool WriteJpeg(const char* path, int quality);
+
+// Figures and props of the photos; (x, feet) is the middle of a figure's soles.
+struct Look {
+  Colour skin, hair, shirt, legs;
+};
+constexpr int kLooks = 10;
+extern const Look looks[kLooks];
+enum Pose { kArmsDown, kArmsUp, kPointLeft, kPointRight, kCarry, kWalk, kWave, kOneArmUp };
+void Person(float x, float feet, float height, const Look& look, Pose pose, bool fromBehind);
+// Head and shoulders of someone seated behind a table whose top is at `tableY`.
+void Seated(float x, float tableY, float height, const Look& look, bool fromBehind);
+void Silhouette(float x, float feet, float height, Colour c, Pose pose);
+void Pine(float x, float foot, float height, Colour c);
+void LeafyTree(float x, float foot, float height, Colour trunk, Colour leaves);
+void Hills(float baseY, float amplitude, float phase, Colour c, float w);
+void Lodge(float x, float y, float w, float h);
+void Minibus(float x, float y, float w, Colour body);
+void Cloud(float x, float y, float size, float op);
+void Mug(float x, float y, float size, Colour c);
+void Chair(float x, float floorY, float size, Colour c);
+void Laptop(float x, float y, float size, bool screenTowardsViewer, Colour glow);
+void StickyNotes(float x0, float y0, float x1, float y1, int count, float size);
+void Stars(float x0, float y0, float x1, float y1, int count);

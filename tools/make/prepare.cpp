@@ -1,0 +1,274 @@
+// Pictures through libvips: its C interface, which reports failures by result rather than by
+// exception. Every photo is read shrunk on load, turned upright by its EXIF orientation,
+// brought to 8-bit sRGB, flattened onto the matte and fitted into the photo area.
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vips/vips.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <initializer_list>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "make.h"
+
+bool StartVips(const char* argv0) {
+  if (VIPS_INIT(argv0)) {
+    fprintf(stderr, "tolvane-make: cannot start libvips: %s\n", vips_error_buffer());
+    return false;
+  }
+  // Photos are prepared one per core: each one's own pipeline needs no threads of its own,
+  // and nothing is read twice, so nothing is worth caching.
+  vips_concurrency_set(1);
+  vips_cache_set_max(0);
+  return true;
+}
+
+void StopVips() {
+  vips_shutdown();
+}
+
+// The first line of libvips's error text, which it then forgets.
+static void TakeVipsError(char* why, size_t whySize, const char* otherwise) {
+  char* text = vips_error_buffer_copy();
+  if (!text || !text[0]) {
+    snprintf(why, whySize, "%s", otherwise);
+  } else {
+    const size_t line = strcspn(text, "\n");
+    snprintf(why, whySize, "%.*s", static_cast<int>(line), text);
+  }
+  g_free(text);
+}
+
+bool CanOpenPicture(const char* path, char* why, size_t whySize) {
+  struct stat s;
+  if (stat(path, &s) != 0 || access(path, R_OK) != 0) {
+    snprintf(why, whySize, "%s", strerror(errno));
+    return false;
+  }
+  if (!S_ISREG(s.st_mode)) {
+    snprintf(why, whySize, "not a file");
+    return false;
+  }
+  if (!vips_foreign_find_load(path)) {
+    vips_error_clear();
+    snprintf(why, whySize, "not a picture in a format that can be read");
+    return false;
+  }
+  return true;
+}
+
+// Owns the images of one pipeline; each step replaces `image` by its result.
+struct Pipeline {
+  VipsImage* image = nullptr;
+  // `next` is read once the step has run: by reference, whatever the order of arguments.
+  bool Step(int status, VipsImage*& next) {
+    if (status) return false;
+    g_object_unref(image);
+    image = next;
+    return true;
+  }
+  ~Pipeline() {
+    if (image) g_object_unref(image);
+  }
+};
+
+// Whether the image carries an ICC profile for its own pixels: libvips's thumbnail turns a
+// CMYK photo into sRGB but leaves its CMYK profile attached.
+static bool HasOwnProfile(VipsImage* image) {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (!vips_image_get_typeof(image, VIPS_META_ICC_NAME) ||
+      vips_image_get_blob(image, VIPS_META_ICC_NAME, &data, &size) || size < 20)
+    return false;
+  // The profile's colour space, bytes 16 to 19 of its header.
+  const char* space = static_cast<const char*>(data) + 16;
+  const bool colour = image->Bands >= 3;
+  return memcmp(space, colour ? "RGB " : "GRAY", 4) == 0;
+}
+
+// 8-bit sRGB, with or without an alpha band: through the photo's own ICC profile when it
+// has one, else from grey, CMYK, 16-bit or any other space by its interpretation.
+static bool ToSrgb(Pipeline& p) {
+  VipsImage* next = nullptr;
+  const VipsInterpretation space = vips_image_guess_interpretation(p.image);
+  if (HasOwnProfile(p.image)) {
+    if (!p.Step(vips_icc_transform(p.image, &next, "srgb", "embedded", TRUE, nullptr), next))
+      return false;
+  } else if (space != VIPS_INTERPRETATION_sRGB || p.image->BandFmt != VIPS_FORMAT_UCHAR) {
+    if (!p.Step(vips_colourspace(p.image, &next, VIPS_INTERPRETATION_sRGB, nullptr), next))
+      return false;
+  }
+  if (p.image->BandFmt != VIPS_FORMAT_UCHAR)
+    return p.Step(vips_cast(p.image, &next, VIPS_FORMAT_UCHAR, nullptr), next);
+  return true;
+}
+
+static bool Flatten(Pipeline& p, const unsigned char rgb[3]) {
+  if (!vips_image_hasalpha(p.image)) return true;
+  VipsArrayDouble* background =
+      vips_array_double_newv(3, double(rgb[0]), double(rgb[1]), double(rgb[2]));
+  VipsImage* next = nullptr;
+  const int status = vips_flatten(p.image, &next, "background", background, nullptr);
+  vips_area_unref(VIPS_AREA(background));
+  if (!p.Step(status, next)) return false;
+  return p.image->BandFmt == VIPS_FORMAT_UCHAR ||
+         p.Step(vips_cast(p.image, &next, VIPS_FORMAT_UCHAR, nullptr), next);
+}
+
+// The picture shrunk on load (or enlarged) to fit, or with `crop` to cover, w x h.
+static bool Thumbnail(Pipeline& p, const char* path, int w, int h, bool crop, VipsSize size) {
+  return vips_thumbnail(path, &p.image, w, "height", h, "size", size, "crop",
+                        crop ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "fail_on",
+                        VIPS_FAIL_ON_ERROR, nullptr) == 0;
+}
+
+bool PreparePhoto(Photo& photo, const char* out) {
+  if (!CanOpenPicture(photo.path, photo.why, sizeof photo.why)) return false;
+  Pipeline p;
+  VipsImage* next = nullptr;
+  VipsArrayDouble* matte = vips_array_double_newv(3, double(made.matte[0]), double(made.matte[1]),
+                                                  double(made.matte[2]));
+  const bool ok =
+      Thumbnail(p, photo.path, kPhotoWidth, kPhotoHeight, made.fill, VIPS_SIZE_BOTH) && ToSrgb(p) &&
+      Flatten(p, made.matte) &&
+      p.Step(vips_gravity(p.image, &next, VIPS_COMPASS_DIRECTION_CENTRE, kPhotoWidth, kPhotoHeight,
+                          "extend", VIPS_EXTEND_BACKGROUND, "background", matte, nullptr),
+             next) &&
+      vips_jpegsave(p.image, out, "Q", kJpegQuality, "interlace", FALSE, "strip", TRUE, nullptr) ==
+          0;
+  vips_area_unref(VIPS_AREA(matte));
+  if (!ok) {
+    TakeVipsError(photo.why, sizeof photo.why, "it does not decode");
+    unlink(out);
+  }
+  return ok;
+}
+
+bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize) {
+  if (!CanOpenPicture(in, why, whySize)) return false;
+  static const unsigned char kBlack[3] = {0, 0, 0};
+  Pipeline p;
+  const bool ok = Thumbnail(p, in, kScreenWidth, kScreenHeight, true, VIPS_SIZE_BOTH) &&
+                  ToSrgb(p) && Flatten(p, kBlack) && vips_pngsave(p.image, out, nullptr) == 0;
+  if (!ok) TakeVipsError(why, whySize, "it does not decode");
+  return ok;
+}
+
+// The show draws the logo on black without its alpha: the colours under the transparency
+// are those it would have on black, so that the show and any other reader agree.
+static bool ColoursOnBlack(Pipeline& p) {
+  if (!vips_image_hasalpha(p.image)) return true;
+  VipsImage *alpha = nullptr, *onBlack = nullptr, *next = nullptr;
+  static const unsigned char kBlack[3] = {0, 0, 0};
+  if (vips_extract_band(p.image, &alpha, p.image->Bands - 1, nullptr)) return false;
+  Pipeline flat;
+  flat.image = p.image;
+  g_object_ref(flat.image);
+  const bool ok = Flatten(flat, kBlack);
+  onBlack = flat.image;
+  const int status = ok ? vips_bandjoin2(onBlack, alpha, &next, nullptr) : -1;
+  g_object_unref(alpha);
+  return p.Step(status, next);
+}
+
+bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize) {
+  if (!CanOpenPicture(in, why, whySize)) return false;
+  Pipeline p;
+  const bool ok = Thumbnail(p, in, kLogoMaxWidth, kLogoMaxHeight, false, VIPS_SIZE_DOWN) &&
+                  ToSrgb(p) && ColoursOnBlack(p) && vips_pngsave(p.image, out, nullptr) == 0;
+  if (!ok) TakeVipsError(why, whySize, "it does not decode");
+  return ok;
+}
+
+// "2023:05:01 12:34:56 (2023:05:01 12:34:56, ASCII, 20 components, 20 bytes)", as libvips
+// gives the EXIF field, read as local time.
+bool ExifDate(const char* path, time_t& taken) {
+  VipsImage* header = vips_image_new_from_file(path, nullptr);
+  if (!header) {
+    vips_error_clear();
+    return false;
+  }
+  const char* text = nullptr;
+  bool found = false;
+  for (const char* field :
+       {"exif-ifd2-DateTimeOriginal", "exif-ifd2-DateTimeDigitized", "exif-ifd0-DateTime"}) {
+    if (vips_image_get_typeof(header, field) && !vips_image_get_string(header, field, &text)) {
+      tm t{};
+      if (sscanf(text, "%4d:%2d:%2d %2d:%2d:%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                 &t.tm_min, &t.tm_sec) == 6 &&
+          t.tm_year > 1900) {
+        t.tm_year -= 1900;
+        t.tm_mon -= 1;
+        t.tm_isdst = -1;
+        taken = mktime(&t);
+        found = true;
+        break;
+      }
+    }
+  }
+  g_object_unref(header);
+  return found;
+}
+
+// Photo `i`'s file while the photos are prepared; the shown ones are numbered afterwards.
+static void WorkName(const char* dir, int i, char* out, size_t size) {
+  snprintf(out, size, "%s/gfx/.photo%02d.jpg", dir, i);
+}
+
+static void ShowProgress(int done, int total, bool terminal) {
+  if (!terminal) return;
+  fprintf(stderr, "\rPreparing photos: %d of %d", done, total);
+  if (done == total) fprintf(stderr, "\r\033[K");
+  fflush(stderr);
+}
+
+int PrepareAllPhotos(const char* dir) {
+  const int total = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
+  std::atomic<int> next{0};
+  int done = 0;
+  std::mutex lock;
+  std::condition_variable progress;
+  auto work = [&] {
+    for (int i = next++; i < total; i = next++) {
+      char out[kMakePath];
+      WorkName(dir, i, out, sizeof out);
+      photos[i].bad = !PreparePhoto(photos[i], out);
+      std::lock_guard<std::mutex> hold(lock);
+      ++done;
+      progress.notify_one();
+    }
+    vips_thread_shutdown();
+  };
+  const unsigned cores = std::thread::hardware_concurrency();
+  const int workers = static_cast<int>(cores ? cores : 1) < total ? (cores ? cores : 1) : total;
+  std::vector<std::thread> threads;
+  for (int w = 0; w < workers; ++w) threads.emplace_back(work);
+  const bool terminal = isatty(STDERR_FILENO);
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    while (done < total) {
+      progress.wait(hold);
+      ShowProgress(done, total, terminal);
+    }
+  }
+  for (std::thread& t : threads) t.join();
+  int shown = 0;
+  for (int i = 0; i < total; ++i) {
+    if (photos[i].bad) continue;
+    char from[kMakePath], to[kMakePath];
+    WorkName(dir, i, from, sizeof from);
+    snprintf(to, sizeof to, "%s/gfx/foto%02d.jpg", dir, ++shown);
+    if (rename(from, to) != 0) {
+      snprintf(photos[i].why, sizeof photos[i].why, "cannot be written: %s", strerror(errno));
+      photos[i].bad = true;
+      return -1;
+    }
+  }
+  return shown;
+}
