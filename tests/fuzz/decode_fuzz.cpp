@@ -22,6 +22,8 @@ static void Check(bool condition) {
 
 namespace {
 
+constexpr Uint32 kSdlMostWidth = 16384;  // SDL 1.2 makes no picture this wide
+
 // GetPix reads from gfx/ under the working directory: the process works in a folder of its own.
 // Every name the input is loaded under is a link to the one file that holds it.
 constexpr char kInput[] = "gfx/foto01.jpg";
@@ -168,10 +170,12 @@ void LoadAs(const char* base, const char* ext, int depth, int width, int height)
   Check(!picture || (picture->w <= width && picture->h <= height));
 
   // A file that the loader refuses by its header (of another format, a damaged PNG) needs no
-  // second view: the library could spin on it. Nor one the library would make gigabytes of.
+  // second view: the library could spin on it. Nor one the library would make gigabytes of,
+  // or fail on for want of an SDL picture that holds it whole (16384 pixels wide or more),
+  // where the loader decodes what can be seen.
   PictureHeader header;
   if (!ReadPictureHeader(name.c_str(), header) ||
-      !WholeDecodeIsBounded(header.width, header.height)) {
+      !WholeDecodeIsBounded(header.width, header.height) || header.width >= kSdlMostWidth) {
     if (picture) SDL_FreeSurface(picture);
     return;
   }
