@@ -2,6 +2,7 @@
 #include "designs.h"
 
 #include <cmath>
+#include <vector>
 
 Canvas canvas;
 
@@ -107,12 +108,31 @@ void Polygon(const float* xy, int points, Colour c, float op) {
     y0 = std::fmin(y0, xy[i * 2 + 1]);
     y1 = std::fmax(y1, xy[i * 2 + 1]);
   }
-  Cover(x0, y0, x1, y1, c, op, [&](float x, float y) {
-    bool in = false;
+  // Where the edges cross each of the last kSubsamples sample rows: a sample is inside when
+  // an odd number of crossings lie to its right. The same sums as edge by edge, done once a row.
+  struct Crossings {
+    float y = NAN;
+    std::vector<float> x;
+  };
+  Crossings rows[kSubsamples];
+  int next = 0;
+  auto crossingsAt = [&](float y) -> const std::vector<float>& {
+    for (const Crossings& row : rows)
+      if (row.y == y) return row.x;
+    Crossings& row = rows[next];
+    next = (next + 1) % kSubsamples;
+    row.y = y;
+    row.x.clear();
     for (int i = 0, j = points - 1; i < points; j = i++) {
       const float xi = xy[i * 2], yi = xy[i * 2 + 1], xj = xy[j * 2], yj = xy[j * 2 + 1];
-      if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+      if ((yi > y) != (yj > y)) row.x.push_back((xj - xi) * (y - yi) / (yj - yi) + xi);
     }
+    return row.x;
+  };
+  Cover(x0, y0, x1, y1, c, op, [&](float x, float y) {
+    bool in = false;
+    for (float crossing : crossingsAt(y))
+      if (x < crossing) in = !in;
     return in;
   });
 }

@@ -18,14 +18,17 @@ extern const char* const kDesignFiles[kDesigns];
 
 // Draws one design with the presenter's title and subtitle (UTF-8; null or "" for none), each
 // fitted to its place, and writes it as PNG to `path`. Fonts come from `fontDir` (null: the
-// system's DejaVu folder).
+// system's DejaVu folder). Long words widen the logo and the loading picture, up to about
+// 600 pixels; the background and the end picture stay the screen's size. False when a font
+// is missing or the file cannot be written. One thread at a time: there is one canvas.
 bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
                  const char* fontDir);
 // The same design with the demo meeting's own words, as the demo show has it.
 bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
 
 // Whether both the live show and tolvane-render --video play `file` as the show's music; if
-// not, false with the reason in `why` (a sentence without the file name).
+// not, false with the reason in `why` (a sentence without the file name). The show's mixer
+// is asked in a child process, on SDL's silent audio driver.
 bool CheckMusic(const char* file, char* why, size_t whySize);
 
 struct Colour {

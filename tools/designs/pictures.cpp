@@ -133,15 +133,17 @@ static void Logo(const Words& words) {
   FadeEdges(kLogoFade);
 }
 
-// Moves the picture to the middle of a wider black one, `w` pixels wide.
+// Moves the picture to the middle of a wider black one, `w` pixels wide (at most the screen's).
 static void Widen(int w) {
-  const int side = (w - canvas.w) / 2;
+  w = std::min(w, kCanvasMaxWidth);
+  const int side = (w - canvas.w) / 2, rest = w - side - canvas.w;
   if (side <= 0) return;
+  // From the last row up, so that no row is overwritten before it has moved.
   for (int y = canvas.h - 1; y >= 0; --y) {
-    Uint8* to = canvas.px + (y * w + side) * 3;
-    memmove(to, canvas.px + y * canvas.w * 3, canvas.w * 3);
-    memset(to - side * 3, 0, side * 3);
-    memset(to + canvas.w * 3, 0, (w - side - canvas.w) * 3);
+    Uint8* row = canvas.px + static_cast<size_t>(y) * w * 3;
+    memmove(row + side * 3, canvas.px + static_cast<size_t>(y) * canvas.w * 3, canvas.w * 3);
+    memset(row, 0, side * 3);
+    memset(row + (side + canvas.w) * 3, 0, rest * 3);
   }
   canvas.w = w;
 }
