@@ -441,6 +441,13 @@ static void CheckMusic() {
   FormatTime(ENDTIME, fadeAt, sizeof fadeAt);
   Say("ok", "the show lasts %s after its loading screen; the music fades out from %s", show,
       fadeAt);
+  const MusicKind kind = MusicKindOf(kMusicFile);
+  if (samples < 0 && kind != kNoMusic && kind != kModuleMusic && kind != kVorbisMusic) {
+    // The show's mixer plays these; only the renderer's sound track does not.
+    Say("PROBLEM", "%s is %s: the show plays it, but tolvane-render's video has no sound",
+        kMusicFile, MusicKindName(kind));
+    return;
+  }
   if (samples < 0) {
     Say("PROBLEM", "%s cannot be played (%s): the show runs silent", kMusicFile, why);
     return;
