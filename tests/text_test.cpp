@@ -732,9 +732,9 @@ TEST_F(Captions, BlocksPastTheTableAreIgnored) {
 }
 
 // A file is UTF-8 when all of it is (a byte-order mark skipped either way), else Latin-1;
-// CR LF ends a line as LF does, also when the buffer's end parts the two.
+// CR LF ends a line as LF does (so do CRs before it), also when the buffer's end parts them.
 TEST_F(Captions, EncodingByteOrderMarkAndCrLf) {
-  Load("\xEF\xBB\xBFJi\xC5\x99\xC3\xAD\r\nM\r\nd\r\n\r\n#\r\nN\r\nM\r\nlast\r");
+  Load("\xEF\xBB\xBFJi\xC5\x99\xC3\xAD\r\nM\r\nd\r\r\n\r\n#\r\nN\r\nM\r\nlast\r");
   EXPECT_EQ(captionEncoding, kUtf8);
   ASSERT_EQ(texts, 2);
   EXPECT_EQ(Record(0), (Strings{"Ji\xC5\x99\xC3\xAD\n", "M\n", "d\n\n"}));

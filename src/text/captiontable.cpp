@@ -93,21 +93,21 @@ static void SkipByteOrderMark(FILE* file) {
   if (!mark) std::rewind(file);
 }
 
-// fgets, but a CR at the end of a line (before its LF, or at the end of the file) ends it as
-// the LF does: a CR is never drawn. A CR LF parted by the buffer's end is put together again.
+// fgets, but the CRs at the end of a line (before its LF, or at the end of the file) end it
+// as the LF does: a CR is never drawn. A CR LF parted by the buffer's end is put together again.
 static bool ReadLine(char* line, int size, FILE* file) {
   if (!std::fgets(line, size, file)) return false;
   const size_t length = std::strlen(line);  // a NUL byte hides the rest of the piece
-  if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
-    line[length - 2] = '\n';
-    line[length - 1] = '\0';
-  } else if (length >= 1 && line[length - 1] == '\r') {
-    line[length - 1] = '\n';
-    // Only a full buffer stops before a line's end; the LF may come next.
-    if (length == static_cast<size_t>(size) - 1) {
-      const int next = std::getc(file);
-      if (next != '\n' && next != EOF) std::ungetc(next, file);
-    }
+  const bool lf = length >= 1 && line[length - 1] == '\n';
+  size_t end = lf ? length - 1 : length;
+  if (end == 0 || line[end - 1] != '\r') return true;
+  while (end > 0 && line[end - 1] == '\r') --end;
+  line[end] = '\n';
+  line[end + 1] = '\0';
+  // Only a full buffer stops before a line's end; the LF may come next.
+  if (!lf && length == static_cast<size_t>(size) - 1) {
+    const int next = std::getc(file);
+    if (next != '\n' && next != EOF) std::ungetc(next, file);
   }
   return true;
 }
