@@ -9,8 +9,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
 
 #include "anim/anim.h"
 #include "assets/assets.h"
@@ -282,14 +280,6 @@ TEST_F(Loading, ADamagedPngEndsItsDecodingWithTheFailureLine) {
 // Photos of every kind and size: the loader keeps only the part of a photo that can be seen,
 // and the show's frames must not tell.
 
-struct JpegKind {
-  const char* name;
-  int components = 3;
-  int hSample = 2, vSample = 2;  // of the first component; the others are 1 x 1
-  bool progressive = false, arithmetic = false;
-  int restartInterval = 0;  // in MCUs
-};
-
 const JpegKind kJpegKinds[] = {
     {"4:4:4", 3, 1, 1},
     {"4:2:2", 3, 2, 1},
@@ -310,37 +300,10 @@ Uint8 Detail(int x, int y, int c) {
 }
 
 void WriteJpeg(const fs::path& path, const JpegKind& kind, int width, int height) {
-  FILE* file = fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = width;
-  info.image_height = height;
-  info.input_components = kind.components;
-  info.in_color_space = kind.components == 4   ? JCS_CMYK
-                        : kind.components == 1 ? JCS_GRAYSCALE
-                                               : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 80, TRUE);
-  info.comp_info[0].h_samp_factor = kind.hSample;
-  info.comp_info[0].v_samp_factor = kind.vSample;
-  if (kind.progressive) jpeg_simple_progression(&info);
-  info.arith_code = kind.arithmetic;
-  info.restart_interval = kind.restartInterval;
-  jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(width * kind.components);
-  while (info.next_scanline < info.image_height) {
+  ASSERT_TRUE(WriteTestJpeg(path, kind, width, height, 80, [&](int y, std::vector<Uint8>& row) {
     for (int x = 0; x < width * kind.components; ++x)
-      row[x] = Detail(x / kind.components, info.next_scanline, x % kind.components);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  fclose(file);
+      row[x] = Detail(x / kind.components, y, x % kind.components);
+  }));
 }
 
 std::vector<Uint8> Screen() {

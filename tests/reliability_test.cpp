@@ -5,7 +5,6 @@
 // visible answer, the screens; a crash, a hang or a sanitizer report fails any of them.
 #include <SDL_image.h>
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <png.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -220,32 +219,13 @@ void WritePng(const fs::path& path, const PngPicture& picture) {
   fclose(file);
 }
 
-// A JPEG of 3 (RGB) or 4 (CMYK) components per pixel.
+// A JPEG of 3 (RGB) or 4 (CMYK) components per pixel, sampled as libjpeg samples them.
 void WriteJpeg(const fs::path& path, int width, int height, int components,
                const std::function<void(int y, std::vector<Uint8>& row)>& fill) {
-  FILE* file = fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  jpeg_compress_struct jpeg;
-  jpeg_error_mgr errors;
-  jpeg.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&jpeg);
-  jpeg_stdio_dest(&jpeg, file);
-  jpeg.image_width = width;
-  jpeg.image_height = height;
-  jpeg.input_components = components;
-  jpeg.in_color_space = components == 4 ? JCS_CMYK : JCS_RGB;
-  jpeg_set_defaults(&jpeg);
-  jpeg_set_quality(&jpeg, 95, TRUE);
-  jpeg_start_compress(&jpeg, TRUE);
-  std::vector<Uint8> row(static_cast<size_t>(width) * components);
-  for (int y = 0; y < height; y++) {
-    fill(y, row);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&jpeg, rows, 1);
-  }
-  jpeg_finish_compress(&jpeg);
-  jpeg_destroy_compress(&jpeg);
-  fclose(file);
+  JpegKind kind;
+  kind.components = components;
+  if (components == 4) kind.hSample = kind.vSample = 1;
+  ASSERT_TRUE(WriteTestJpeg(path, kind, width, height, 95, fill));
 }
 
 Uint16 Big16(const std::vector<Uint8>& b, size_t at) {

@@ -3,7 +3,9 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // Opens SDL's dummy video driver at the show's size in `depth` bits per pixel, once per process
 // (again when the depth changes). Returns the display surface.
@@ -14,3 +16,17 @@ std::string DemoFile(const std::string& relative);
 Uint32 PixelAt(SDL_Surface* surface, int x, int y);
 // The colour at (x, y) in 8-bit channels.
 SDL_Color ColourAt(SDL_Surface* surface, int x, int y);
+
+// A JPEG file for a test: its channels (1 grey, 3 RGB, 4 CMYK), the sampling of its first
+// channel (the others 1 x 1), and how it is coded.
+struct JpegKind {
+  const char* name = "";
+  int components = 3;
+  int hSample = 2, vSample = 2;
+  bool progressive = false, arithmetic = false;
+  int restartInterval = 0;  // in MCUs
+};
+// Writes it at `quality`; fill(y, row) gives row y's samples, `components` a pixel. False
+// when the file cannot be written.
+bool WriteTestJpeg(const std::string& path, const JpegKind& kind, int width, int height,
+                   int quality, const std::function<void(int y, std::vector<Uint8>& row)>& fill);
