@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "anim/anim.h"
 #include "assets/assets.h"
 #include "bench.h"
 #include "text/text.h"

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <vector>
 
-#include "anim/anim.h"
 #include "assets/assets.h"
 #include "bench.h"
 #include "driver/driver.h"

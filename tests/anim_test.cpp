@@ -1,4 +1,5 @@
 #include "anim/anim.h"
+#include "anim/surfaces.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 #include "facts.h"
 
 SDL_Surface* OpenTestDisplay(int depth) {

@@ -35,32 +35,6 @@ void PopisNabeh(int first, int start, int x, int y, int hold);
 // keys all three are, interpolated linearly and truncated toward zero.
 void KeyPos(int frame, CWP* path, int& x, int& y, unsigned char& alpha);
 
-// The layer over SDL 1.2's surfaces (surfaces.cpp), where the library differs from what the
-// program needs; the driver, the text blocks and the loader draw through it too.
-
-// SDL 1.2 surface alpha is opacity; ours is transparency. Every whole-surface alpha goes
-// through here.
-void SetTransparency(SDL_Surface* picture, int transparency);
-// Whether `picture` covers all that lies under it when drawn: no key, no alpha that blends.
-bool DrawnOpaque(const SDL_Surface* picture);
-// Blits all of `picture` onto `target` with its top-left corner at (x, y), as SDL_UpperBlit
-// does. Where SDL would only copy (no key, opaque, the target's format) it copies with memcpy:
-// SDL 1.2's copy goes around the cache 8 bytes at a time and is several times slower.
-void BlitWhole(SDL_Surface* picture, SDL_Surface* target, int x, int y);
-// The part of the w x h rectangle at (x, y) that lies in `clip`, as its edges; nothing lies
-// there when left >= right or top >= bottom.
-struct Edges {
-  int left, top, right, bottom;
-};
-Edges ClipEdges(const SDL_Rect& clip, int x, int y, int w, int h);
-// A new w x h surface in system memory in the display's pixel format; null when there is no
-// display or SDL makes none.
-SDL_Surface* NewDisplaySurface(int w, int h);
-// Whether pixels of `format` are 16-bit 5-6-5 red, green, blue.
-bool Is565(const SDL_PixelFormat* format);
-// The pixel value at `p` in a surface of `bytes` bytes per pixel.
-Uint32 PixelValue(const Uint8* p, int bytes);
-
 // One animated picture. Never owns its picture.
 class CIB {
  public:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 
 void SetTransparency(SDL_Surface* picture, int transparency) {
   if (!picture) return;

@@ -6,7 +6,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 #include "assets/assets.h"
 
 // SDL_DisplayFormat converts pictures of 3-byte pixels (what the image library makes of JPEG

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 #include "driver/driver.h"
 
 // The fade blends the snapshot over black, which SDL 1.2 does a pixel at a time in plain C:

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
 

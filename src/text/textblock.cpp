@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "anim/surfaces.h"
+
 // SDL 1.2 makes no surface 16384 pixels wide or wider. Taller blocks than this would
 // overflow the 16-bit blit positions and SDL's int size of the pixel buffer.
 constexpr int kMaxBlockWidth = 16383;

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 #include "driver/driver.h"
 #include "render.h"
 

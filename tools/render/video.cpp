@@ -9,7 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "anim/anim.h"
+#include "anim/surfaces.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
 #include "render.h"
