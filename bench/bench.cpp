@@ -47,11 +47,7 @@ std::string PhotoFolder(const std::string& name, int photos,
   MakeShowFolder(dir);
   const fs::path photo = FolderRoot() / (name + ".photo");
   write(photo);
-  char to[32];
-  for (int k = 1; k <= photos; k++) {
-    snprintf(to, sizeof to, "foto%02d.jpg", k);
-    fs::copy_file(photo, dir / "gfx" / to);
-  }
+  for (int k = 1; k <= photos; k++) fs::copy_file(photo, dir / PhotoName(k).path);
   return dir;
 }
 
@@ -60,12 +56,8 @@ std::string ShowFolder(int photos) {
   if (fs::exists(dir)) return dir;
   const fs::path demo = TOLVANE_DEMO_DIR;
   MakeShowFolder(dir);
-  char from[32], to[32];
-  for (int k = 1; k <= photos; k++) {
-    snprintf(from, sizeof from, "foto%02d.jpg", (k - 1) % kDemoPhotos + 1);
-    snprintf(to, sizeof to, "foto%02d.jpg", k);
-    fs::copy_file(demo / "gfx" / from, dir / "gfx" / to);
-  }
+  for (int k = 1; k <= photos; k++)
+    fs::copy_file(demo / PhotoName((k - 1) % kDemoPhotos + 1).path, dir / PhotoName(k).path);
   return dir;
 }
 

@@ -43,17 +43,11 @@ SDL_Surface* DecodeJpeg(const char* path) {
   return picture;
 }
 
-std::string PhotoName(int k) {
-  char name[32];
-  snprintf(name, sizeof name, "gfx/foto%02d.jpg", k);
-  return name;
-}
-
 // The working directory is a show folder with `photos` photos. Like the loader, this holds
 // every picture until all are decoded: each takes memory that no picture had before.
 void DecodeAll(int photos) {
   SDL_Surface* decoded[kMaxPhotos];
-  for (int k = 1; k <= photos; k++) decoded[k - 1] = DecodeJpeg(PhotoName(k).c_str());
+  for (int k = 1; k <= photos; k++) decoded[k - 1] = DecodeJpeg(PhotoName(k).path);
   for (int k = 1; k <= photos; k++) SDL_FreeSurface(decoded[k - 1]);
 }
 

@@ -33,9 +33,9 @@ fs::path Work() {
 
 // A demo photo enlarged to a phone's size, with grain so that it holds a photo's detail.
 bool PhonePhoto(int k, const fs::path& out) {
-  char demo[64];
-  snprintf(demo, sizeof demo, "/gfx/foto%02d.jpg", k % kDemoPhotos + 1);
-  VipsImage* in = vips_image_new_from_file((TOLVANE_DEMO_DIR + std::string(demo)).c_str(), nullptr);
+  const std::string demo =
+      TOLVANE_DEMO_DIR + std::string("/") + PhotoName(k % kDemoPhotos + 1).path;
+  VipsImage* in = vips_image_new_from_file(demo.c_str(), nullptr);
   VipsImage *big = nullptr, *noise = nullptr, *grainy = nullptr;
   bool ok = in &&
             !vips_resize(in, &big, double(kPhoneWidth) / in->Xsize, "vscale",

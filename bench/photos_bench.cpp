@@ -93,12 +93,11 @@ double ChildrenNs() {
 void DjpegAll() {
   const std::string crop =
       std::to_string(kPhotoSeenWidth) + "x" + std::to_string(kPhotoSeenHeight) + "+0+0";
-  char name[32];
   for (int k = 1; k <= kPhotos; k++) {
-    snprintf(name, sizeof name, "gfx/foto%02d.jpg", k);
+    const PhotoFileName name = PhotoName(k);
     const pid_t child = fork();
     if (child == 0) {
-      execl(TOLVANE_DJPEG, "djpeg", "-crop", crop.c_str(), "-outfile", "/dev/null", name,
+      execl(TOLVANE_DJPEG, "djpeg", "-crop", crop.c_str(), "-outfile", "/dev/null", name.path,
             static_cast<char*>(nullptr));
       _exit(127);
     }

@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstddef>
+#include <cstdio>
 
 // The screen.
 
@@ -56,10 +57,44 @@ inline constexpr const char* kFontFile = kFontName.text;    // the caption font
 inline constexpr const char* kMusicFile = kMusicName.text;  // the music module
 // The folder's own captions, read in place of the built-in ones when the file is there.
 inline constexpr char kCaptionFile[] = "captions.txt";
+
+// The five fixed pictures, each kPictureDir + base + "." + kPictureExt, in the order the loader
+// loads them; kPictureLoad ... kPictureEnd index kShowPictures.
+inline constexpr char kPictureExt[] = "png";
+struct ShowPicture {
+  const char* base;  // as the loader asks for it
+  const char* file;  // relative to the show folder
+};
+inline constexpr auto kLoadName = JoinName(kPictureDir, "load", kPictureExt);
+inline constexpr auto kOhenName = JoinName(kPictureDir, "ohen", kPictureExt);
+inline constexpr auto kBackName = JoinName(kPictureDir, "back", kPictureExt);
+inline constexpr auto kSiName = JoinName(kPictureDir, "si", kPictureExt);
+inline constexpr auto kEndName = JoinName(kPictureDir, "end", kPictureExt);
+enum { kPictureLoad, kPictureOhen, kPictureBack, kPictureSi, kPictureEnd, kPictureCount };
+inline constexpr ShowPicture kShowPictures[kPictureCount] = {{"load", kLoadName.text},
+                                                             {"ohen", kOhenName.text},
+                                                             {"back", kBackName.text},
+                                                             {"si", kSiName.text},
+                                                             {"end", kEndName.text}};
 // Every file of a show folder but its photos, relative to the folder.
-inline constexpr const char* kShowFiles[] = {"gfx/load.png", "gfx/ohen.png", "gfx/back.png",
-                                             "gfx/si.png",   "gfx/end.png",  kFontFile,
+inline constexpr const char* kShowFiles[] = {kLoadName.text, kOhenName.text, kBackName.text,
+                                             kSiName.text,   kEndName.text,  kFontFile,
                                              kMusicFile};
+
+// The photos: photo k, counted from 1, is kPictureDir + "fotoKK." + kPhotoExt, KK two digits.
+inline constexpr char kPhotoExt[] = "jpg";
+struct PhotoFileName {
+  char base[16];  // "foto01", as the loader asks for it
+  char file[20];  // "foto01.jpg", its name in kPictureDir
+  char path[28];  // "gfx/foto01.jpg", relative to the show folder
+};
+inline PhotoFileName PhotoName(int k) {
+  PhotoFileName name{};
+  snprintf(name.base, sizeof name.base, "foto%02d", k);
+  snprintf(name.file, sizeof name.file, "%s.%s", name.base, kPhotoExt);
+  snprintf(name.path, sizeof name.path, "%s%s", kPictureDir, name.file);
+  return name;
+}
 // The demo show has one photo for each built-in caption.
 inline constexpr int kDemoPhotos = 19;
 

@@ -72,11 +72,7 @@ class Loading : public testing::Test {
                   fs::copy_options::overwrite_existing);
   }
   void Photos(int from, int to) {
-    char name[32];
-    for (int k = from; k <= to; k++) {
-      snprintf(name, sizeof name, "foto%02d.jpg", k);
-      Copy("foto" + std::string(name + 4, 2) + ".jpg", name);
-    }
+    for (int k = from; k <= to; k++) Copy(PhotoName(k).file, PhotoName(k).file);
   }
   std::string LoadAll() {
     testing::internal::CaptureStderr();

@@ -23,12 +23,6 @@ constexpr int kPhotos = kDemoPhotos;
 // The band of the names line on the background; the line rests at (kNamesRestX, kNamesY).
 constexpr int kNamesTop = 410, kNamesBottom = 430;
 
-std::string PhotoName(int k) {
-  char name[32];
-  snprintf(name, sizeof name, "gfx/foto%02d.jpg", k);
-  return name;
-}
-
 SDL_Surface* Picture(const std::string& relative) {
   SDL_Surface* picture = IMG_Load(DemoFile(relative).c_str());
   EXPECT_NE(picture, nullptr) << relative << ": " << IMG_GetError();
@@ -49,7 +43,8 @@ TEST(DemoPictures, EachDecodesAtItsDesignedSize) {
                                     {"gfx/si.png", 361, 110},
                                     {"gfx/ohen.png", 320, 200},
                                     {"gfx/load.png", 180, 48}};
-  for (int k = 1; k <= kPhotos; ++k) pictures.push_back({PhotoName(k), kPhotoWidth, kPhotoHeight});
+  for (int k = 1; k <= kPhotos; ++k)
+    pictures.push_back({PhotoName(k).path, kPhotoWidth, kPhotoHeight});
   for (const Expected& e : pictures) {
     SDL_Surface* picture = Picture(e.file);
     if (!picture) continue;
@@ -58,7 +53,7 @@ TEST(DemoPictures, EachDecodesAtItsDesignedSize) {
     SDL_FreeSurface(picture);
   }
   // The show counts photos until the first number missing: 19 photos, 19 slots.
-  std::ifstream twentieth(DemoFile(PhotoName(kPhotos + 1)));
+  std::ifstream twentieth(DemoFile(PhotoName(kPhotos + 1).path));
   EXPECT_FALSE(twentieth.good());
 }
 
@@ -107,7 +102,7 @@ TEST(DemoPhotos, DifferAtAGlance) {
   constexpr int kStep = 4;
   std::vector<std::vector<SDL_Color>> photos;
   for (int k = 1; k <= kPhotos; ++k) {
-    SDL_Surface* photo = Picture(PhotoName(k));
+    SDL_Surface* photo = Picture(PhotoName(k).path);
     if (!photo) return;
     std::vector<SDL_Color> samples;
     double sum = 0, squares = 0;

@@ -60,9 +60,10 @@ std::vector<std::string> LoadingLines(int photos,
   };
   for (const char* picture : kFixedPictures) line(picture);
   for (int k = 1; k <= photos; k++)
-    if (!line(PhotoName(k))) return lines;
+    if (!line(PhotoName(k).file)) return lines;
   if (photos < kMaxPhotos)
-    lines.push_back("Couldn't load gfx/" + PhotoName(photos + 1) + ": Passed a NULL data source");
+    lines.push_back("Couldn't load " + std::string(PhotoName(photos + 1).path) +
+                    ": Passed a NULL data source");
   return lines;
 }
 
@@ -434,8 +435,8 @@ TEST_P(DamagedFile, IsReportedOnceAndTheShowGoesOn) {
   }
   expected.push_back("gfx/end.png loaded");
   const int photos = damage.photoLoads ? 3 : 1;
-  for (int k = 1; k <= photos; k++) expected.push_back("gfx/" + PhotoName(k) + " loaded");
-  expected.push_back("Couldn't load gfx/" + PhotoName(photos + 1) + ": *");
+  for (int k = 1; k <= photos; k++) expected.push_back(PhotoName(k).path + std::string(" loaded"));
+  expected.push_back("Couldn't load " + std::string(PhotoName(photos + 1).path) + ": *");
   expected.push_back("Music: Couldn't load sfx/belong.mod: *");
   EXPECT_TRUE(LinesMatch(run.err, expected));
   EXPECT_EQ(run.LastFrame(), LastStep(photos));
@@ -1080,7 +1081,7 @@ void ExpectOneSnapshotAt(const ShowRun& run, long step) {
 void ExpectTheBoxGoneFromThePassAfterTheHide(const ShowRun& run, int q) {
   const int s = kSlot + 2000 * q;
   SDL_Surface* back = Picture("back.png");
-  SDL_Surface* photo = Picture(PhotoName(q + 1));
+  SDL_Surface* photo = Picture(PhotoName(q + 1).file);
   int before = 0, after = 0;
   for (const Pass& p : run.passes) {
     const int offset = p.frame - s;

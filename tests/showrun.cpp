@@ -15,12 +15,6 @@
 
 namespace fs = std::filesystem;
 
-std::string PhotoName(int k) {
-  char name[32];
-  snprintf(name, sizeof name, "foto%02d.jpg", k);
-  return name;
-}
-
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -68,7 +62,7 @@ void ShowFolder::DemoFiles() {
 void ShowFolder::Photos(int count) {
   fs::create_directories(dir / "gfx");
   for (int k = 1; k <= count; k++)
-    fs::copy_file(DemoFile("gfx/" + PhotoName((k - 1) % kDemoPhotos + 1)), Gfx(PhotoName(k)));
+    fs::copy_file(DemoFile(PhotoName((k - 1) % kDemoPhotos + 1).path), Gfx(PhotoName(k).file));
 }
 
 ShowRun Run(const fs::path& dir, const std::vector<std::string>& command,

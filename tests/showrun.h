@@ -71,8 +71,6 @@ class ShowFolder {
   std::filesystem::path dir;
 };
 
-// The demo show's file name of photo k.
-std::string PhotoName(int k);
 // Reads a whole file.
 std::string Slurp(const std::filesystem::path& path);
 // A demo picture as the program holds it: converted to the display's format.

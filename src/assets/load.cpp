@@ -92,9 +92,7 @@ SDL_Surface* GetPix(const char* base, const char* ext, int width, int height) {
 void LoadPhotos() {
   int found = 0;
   while (found < kMaxPhotos) {
-    char base[16];
-    snprintf(base, sizeof base, "foto%02d", found + 1);
-    foto[found] = GetPix(base, "jpg", kPhotoSeenWidth, kPhotoSeenHeight);
+    foto[found] = GetPix(PhotoName(found + 1).base, kPhotoExt, kPhotoSeenWidth, kPhotoSeenHeight);
     if (!foto[found]) break;
     found++;
   }
@@ -103,13 +101,13 @@ void LoadPhotos() {
 }
 
 void LoadGFX() {
-  load = GetPix("load", "png");
-  ohen = GetPix("ohen", "png");
+  load = GetPix(kShowPictures[kPictureLoad].base, kPictureExt);
+  ohen = GetPix(kShowPictures[kPictureOhen].base, kPictureExt);
   // The loading screen stands while everything else loads.
   Render(0);
-  back = GetPix("back", "png");
-  si = GetPix("si", "png");
-  end = GetPix("end", "png");
+  back = GetPix(kShowPictures[kPictureBack].base, kPictureExt);
+  si = GetPix(kShowPictures[kPictureSi].base, kPictureExt);
+  end = GetPix(kShowPictures[kPictureEnd].base, kPictureExt);
   LoadPhotos();
 }
 

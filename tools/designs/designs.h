@@ -13,7 +13,7 @@
 // load.png.
 enum Design { kBackgroundDesign, kLogoDesign, kEndDesign, kLoadingDesign, kLoadingCornerDesign };
 constexpr int kDesigns = kLoadingCornerDesign + 1;
-// File name of each design in the show folder's gfx/, in the order of Design.
+// File name of each design relative to the show folder, in the order of Design.
 extern const char* const kDesignFiles[kDesigns];
 
 // Draws one design with the presenter's title and subtitle (UTF-8; null or "" for none), each

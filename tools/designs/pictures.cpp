@@ -17,8 +17,10 @@ constexpr Colour kMount = {222, 230, 232};
 constexpr Colour kWhite = {255, 255, 255};
 constexpr Colour kBlack = {0, 0, 0};
 
-const char* const kDesignFiles[kDesigns] = {"back.png", "si.png", "end.png", "ohen.png",
-                                            "load.png"};
+const char* const kDesignFiles[kDesigns] = {
+    kShowPictures[kPictureBack].file, kShowPictures[kPictureSi].file,
+    kShowPictures[kPictureEnd].file, kShowPictures[kPictureOhen].file,
+    kShowPictures[kPictureLoad].file};
 
 // The words of a design: null or "" for none.
 struct Words {

@@ -226,7 +226,7 @@ static bool CopyFile(const char* from, const char* to) {
 // One of the five pictures: the presenter's own file, or the design with the title.
 static bool WritePicture(const char* dir, Design design, const char* own, bool logo) {
   char path[kMakePath], why[256];
-  snprintf(path, sizeof path, "%s/gfx/%s", dir, kDesignFiles[design]);
+  snprintf(path, sizeof path, "%s/%s", dir, kDesignFiles[design]);
   if (!own) {
     if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR)) return true;
     return Fail("cannot draw %s", path);

@@ -24,7 +24,7 @@ static bool MakePictures(const char* dir) {
   bool all = true;
   for (Design which :
        {kBackgroundDesign, kLogoDesign, kLoadingDesign, kLoadingCornerDesign, kEndDesign}) {
-    const std::string path = std::string(dir) + "/" + kPictureDir + kDesignFiles[which];
+    const std::string path = std::string(dir) + "/" + kDesignFiles[which];
     all = WriteDemoDesign(which, path.c_str(), fontDir) && all;
   }
   return all;

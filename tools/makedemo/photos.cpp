@@ -591,7 +591,7 @@ bool MakePhotos(const char* dir) {
     Vignette(0.35f);
     Grain(5);
     char path[512];
-    snprintf(path, sizeof path, "%s/gfx/foto%02d.jpg", dir, k + 1);
+    snprintf(path, sizeof path, "%s/%s", dir, PhotoName(k + 1).path);
     ok = WriteJpeg(path, kJpegQuality) && ok;
   }
   return ok;

@@ -67,15 +67,14 @@ bool Exists(const char* path) {
 static void SortLoaderLines() {
   loaderTrouble[0] = '\0';
   if (!loaderLog) return;
-  char seriesEnd[32];
-  snprintf(seriesEnd, sizeof seriesEnd, "gfx/foto%02d.jpg", fotos + 2);
-  const bool missing = !Exists(seriesEnd);
+  const PhotoFileName seriesEnd = PhotoName(fotos + 2);
+  const bool missing = !Exists(seriesEnd.path);
   rewind(loaderLog);
   char line[512];
   while (fgets(line, sizeof line, loaderLog)) {
     if (settings.verbose) fputs(line, stderr);
     if (strncmp(line, "Couldn't", 8) != 0) continue;
-    if (missing && strstr(line, seriesEnd)) continue;
+    if (missing && strstr(line, seriesEnd.path)) continue;
     const size_t used = strlen(loaderTrouble);
     snprintf(loaderTrouble + used, sizeof loaderTrouble - used, "%s", line);
   }
