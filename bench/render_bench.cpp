@@ -36,19 +36,13 @@ size_t PassBytes(int depth) {
 }
 
 // The show loaded at `depth` and stepped to the frame `frameOf` gives once it is loaded, as
-// the main loop steps it; for a frame of the fade, a pass draws the end picture first, so
-// that the snapshot holds it.
+// when every step is drawn: a frame of the fade has its snapshot.
 template <typename FrameOf>
 void ShowAt(int depth, FrameOf frameOf) {
   OpenBenchShow(ShowFolder(kPhotos), depth);
-  const int f = frameOf();
-  if (f > ENDTIME) {
-    StepTo(ENDTIME - 1, kOnePass);
-    Render(ENDTIME - 1);
-  }
-  StepTo(f, kOnePass);
+  StepTo(frameOf(), kEveryStep);
   // The first pass carries out what the steps requested and lets SDL prepare its blits.
-  Render(f);
+  Render(frame);
 }
 
 void RenderPass(benchmark::State& state, const Phase* phase, int depth) {

@@ -268,9 +268,9 @@ TEST_F(Show, QuittingDuringTheFadeReleasesTheSnapshotOnce) {
   Load(0);
   RunTo(ENDTIME + 100);
   ASSERT_NE(fade, nullptr);
-  ReleaseGFX();
+  ReleaseShow();
   EXPECT_EQ(fade, nullptr);
-  ReleaseGFX();  // a second release finds nothing to free
+  ReleaseShow();  // a second release finds nothing to free
 }
 
 // The step clock.

@@ -67,12 +67,14 @@ SDL_Surface* GetPix(const char* base, const char* ext, int width = kWholePicture
                     int height = kWholePicture);
 // Loads the photo series, what can be seen of each, and sets fotos and ENDTIME.
 void LoadPhotos();
-// Loads the five pictures (drawing the loading screen after the first two) and the photos,
-// and sets fotos and ENDTIME. Needs the display open.
-void LoadGFX();
-// Opens both fonts, or ends the process with status 2. Needs TTF_Init.
-void LoadFonts();
-// Releases every picture held, the fade snapshot included.
+// Loads the five pictures and the photos, and sets fotos and ENDTIME. Calls
+// `showLoadingScreen` (if not null) once the loading screen's two pictures are in, so that
+// it stands while the rest loads. Needs the display open.
+void LoadGFX(void (*showLoadingScreen)());
+// Opens both fonts; false, having said which failed and why, when one cannot be opened.
+// Needs TTF_Init.
+bool LoadFonts();
+// Releases every picture held.
 void ReleaseGFX();
 void ReleaseFonts();
 

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
 #include "assets/assets.h"
-#include "driver/driver.h"
 #include "text/text.h"
 
 SDL_Surface* load = nullptr;
@@ -100,11 +98,11 @@ void LoadPhotos() {
   ENDTIME = kSlotLength * found + kFramesAroundSlots;
 }
 
-void LoadGFX() {
+void LoadGFX(void (*showLoadingScreen)()) {
   load = GetPix(kShowPictures[kPictureLoad].base, kPictureExt);
   ohen = GetPix(kShowPictures[kPictureOhen].base, kPictureExt);
   // The loading screen stands while everything else loads.
-  Render(0);
+  if (showLoadingScreen) showLoadingScreen();
   back = GetPix(kShowPictures[kPictureBack].base, kPictureExt);
   si = GetPix(kShowPictures[kPictureSi].base, kPictureExt);
   end = GetPix(kShowPictures[kPictureEnd].base, kPictureExt);
@@ -118,16 +116,16 @@ static TTF_Font* OpenFont(int points) {
     SDL_SetError("Couldn't open %s", tmptxt);
   else
     font = OpenFontAt96Dpi(tmptxt, points);
-  if (!font) {
+  if (!font)
     fprintf(stderr, "Couldn't load %d pt font from %s: %s\n", points, tmptxt, SDL_GetError());
-    exit(2);
-  }
   return font;
 }
 
-void LoadFonts() {
+bool LoadFonts() {
   text_font = OpenFont(kTextPoints);
+  if (!text_font) return false;
   names_font = OpenFont(kNamesPoints);
+  return names_font != nullptr;
 }
 
 static void Release(SDL_Surface*& picture) {
@@ -141,21 +139,18 @@ void ReleaseGFX() {
   Release(si);
   Release(ohen);
   Release(load);
-  Release(fade);
   Release(end);
 }
 
 void ReleaseFonts() {
-  TTF_CloseFont(text_font);
-  TTF_CloseFont(names_font);
+  if (text_font) TTF_CloseFont(text_font);
+  if (names_font) TTF_CloseFont(names_font);
   text_font = names_font = nullptr;
 }
 
 void ResetAssets() {
   ReleaseGFX();
-  if (text_font) TTF_CloseFont(text_font);
-  if (names_font) TTF_CloseFont(names_font);
-  text_font = names_font = nullptr;
+  ReleaseFonts();
   fotos = 0;
   ENDTIME = kInitialEndTime;
   tmptxt[0] = '\0';

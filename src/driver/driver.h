@@ -60,9 +60,10 @@ void MainLoop(Uint32 base);
 // LoadShow and StartShow, and at its end ReleaseShow.
 
 // Loads the show of the working directory: LoadFonts, LoadCaptions(captionFile), LoadGFX
-// (which draws the loading screen through Render(0) and sets fotos and ENDTIME). Needs
-// TTF_Init and the display.
-void LoadShow(const char* captionFile);
+// (which has the loading screen drawn through Render(0) and sets fotos and ENDTIME). Needs
+// TTF_Init and the display. False, having said why, when a font cannot be opened: nothing
+// else is loaded then, and the caller ends the show (the live show with status 2).
+bool LoadShow(const char* captionFile);
 // Installs the show's captions, the one place that chooses them: those of `captionFile` when
 // one is named (the renderer's --captions), the built-in ones when it is "", and when it is
 // null those of the folder's captions.txt if there is one, else the built-in ones. A file
@@ -74,8 +75,8 @@ void LoadCaptions(const char* captionFile);
 extern const char* captionSource;
 // Frame 0, the start of the show's clock: frame <- 0, Compute(0).
 void StartShow();
-// Releases what LoadShow loaded, in the shutdown's order: fonts, pictures, captions, and the
-// text pictures of the slot captions.
+// Releases what LoadShow loaded, in the shutdown's order: fonts, pictures, the fade snapshot,
+// captions, and the text pictures of the slot captions.
 void ReleaseShow();
 
 // The show schedule; its timeline is in facts.h.
@@ -87,6 +88,8 @@ extern int foto2x, foto2y;
 // Snapshot of the display that fades out; exists from ENDTIME + 1 to the show's last step.
 extern SDL_Surface* fade;
 
+// The show's last step, the first after the fade: the step that ends the show.
+int LastFrame();
 // Called once per 10 ms step, in order, never skipping a frame; changes state only.
 void Compute(int frame);
 // Draws the whole screen for `frame`; may be called any number of times per frame.

@@ -44,6 +44,10 @@ static void TakeSnapshot() {
   if (fade) SDL_UpperBlit(screen, nullptr, fade, nullptr);
 }
 
+int LastFrame() {
+  return ENDTIME + kFadeLength + 1;
+}
+
 void Compute(int f) {
   foto2x = kPhotoX;
   foto2y = kPhotoY;
@@ -66,7 +70,7 @@ void Compute(int f) {
     }
   }
   if (f == ENDTIME + 1) TakeSnapshot();
-  if (f > ENDTIME + kFadeLength) {
+  if (f >= LastFrame()) {
     MainProgram = 0;
     if (fade) SDL_FreeSurface(fade);
     fade = nullptr;

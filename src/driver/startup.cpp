@@ -101,7 +101,7 @@ Uint32 StartUp(int argc, char** argv) {
   OpenDisplay(depth, flags);
 
   const Uint32 loadingStart = SDL_GetTicks();
-  LoadShow(nullptr);
+  if (!LoadShow(nullptr)) exit(2);
   // Busy wait without events: the loading screen stands at least 5 s. Esc pressed meanwhile
   // stays queued for the first pass of the loop.
   while (SDL_GetTicks() - loadingStart < kLoadingScreenMs) {
@@ -138,10 +138,15 @@ void LoadCaptions(const char* captionFile) {
   LoadTXT2();
 }
 
-void LoadShow(const char* captionFile) {
-  LoadFonts();
+static void ShowLoadingScreen() {
+  Render(0);
+}
+
+bool LoadShow(const char* captionFile) {
+  if (!LoadFonts()) return false;
   LoadCaptions(captionFile);
-  LoadGFX();
+  LoadGFX(ShowLoadingScreen);
+  return true;
 }
 
 void StartShow() {
@@ -152,6 +157,8 @@ void StartShow() {
 void ReleaseShow() {
   ReleaseFonts();
   ReleaseGFX();
+  if (fade) SDL_FreeSurface(fade);
+  fade = nullptr;
   FreeTXT();
   ReleaseTextPictures();
 }

@@ -56,8 +56,6 @@ constexpr int kFramesPerSecond = 1000 / kStepMs;
 int OpenShow();
 // Releases what OpenShow loaded, with the show's ReleaseShow.
 void CloseShow();
-// The last step of the show, the first after the fade: ENDTIME + 401.
-int LastFrame();
 // Steps to `f` as the show does when it draws every step, and draws `f` on the display
 // surface; `f` must not be before the last frame drawn.
 void DrawFrame(int f);

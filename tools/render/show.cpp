@@ -39,22 +39,9 @@ void RestoreStderr() {
   savedStderr = -1;
 }
 
-// The loader ends the process itself when a font fails: its message must still be seen.
-static void ReplayOnExit() {
-  if (savedStderr < 0) return;
-  RestoreStderr();
-  rewind(loaderLog);
-  char line[512];
-  while (fgets(line, sizeof line, loaderLog)) fputs(line, stderr);
-}
-
 static bool StartCapture() {
   loaderLog = tmpfile();
-  if (!loaderLog || !RedirectStderr(loaderLog)) return false;
-  static bool registered = false;
-  if (!registered) atexit(ReplayOnExit);
-  registered = true;
-  return true;
+  return loaderLog && RedirectStderr(loaderLog);
 }
 
 bool Exists(const char* path) {
@@ -148,28 +135,25 @@ static int OpenDisplay() {
   return kExitDone;
 }
 
-// The loader would end the process on a font it cannot open; say so plainly first.
-static int CheckFont() {
-  TTF_Font* font = OpenFontAt96Dpi(kFontFile, kTextPoints);
-  if (!font) {
-    fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
-            SDL_GetError());
-    return kExitShow;
-  }
-  TTF_CloseFont(font);
-  return kExitDone;
-}
-
 int OpenShow() {
   int status = CheckFolder();
   if (status == kExitDone) status = OpenDisplay();
-  if (status == kExitDone) status = CheckFont();
   if (status != kExitDone) return status;
 
   const bool captured = StartCapture();
-  LoadShow(settings.builtInCaptions ? "" : settings.captions[0] ? settings.captions : nullptr);
-  loaded = true;
+  loaded = LoadShow(settings.builtInCaptions ? ""
+                    : settings.captions[0]   ? settings.captions
+                                             : nullptr);
   if (captured) RestoreStderr();
+  if (!loaded) {
+    // The loader stops at the font, before any picture: its own line says no more than this.
+    fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
+            SDL_GetError());
+    ReleaseFonts();
+    if (loaderLog) fclose(loaderLog);
+    loaderLog = nullptr;
+    return kExitShow;
+  }
   SortLoaderLines();
   if (settings.captions[0] && !captionSource) {
     fprintf(stderr,
@@ -187,17 +171,13 @@ void CloseShow() {
   loaded = false;
 }
 
-int LastFrame() {
-  return ENDTIME + kFadeLength + 1;
-}
-
 void DrawFrame(int f) {
   StepTo(f, kEveryStep);
   Render(f);
 }
 
 void FormatTime(long frames, char* out, size_t size) {
-  const long hundredths = frames;
-  snprintf(out, size, "%ld:%02ld.%02ld", hundredths / 6000, hundredths / 100 % 60,
-           hundredths % 100);
+  constexpr long kPerMinute = 60 * kFramesPerSecond;
+  snprintf(out, size, "%ld:%02ld.%02ld", frames / kPerMinute, frames / kFramesPerSecond % 60,
+           frames % kFramesPerSecond);
 }
