@@ -14,6 +14,8 @@
 #include "sounds.h"
 #include "testing.h"
 
+using namespace draw;
+
 namespace fs = std::filesystem;
 
 namespace {

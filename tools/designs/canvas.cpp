@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+namespace draw {
+
 Canvas canvas;
 
 // Edges are sampled 4x4 times per pixel.
@@ -179,3 +181,5 @@ void Grain(float amount) {
     for (int k = 0; k < 3; ++k) canvas.px[i + k] = Channel(canvas.px[i + k] + n);
   }
 }
+
+}  // namespace draw

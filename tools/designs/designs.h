@@ -31,6 +31,9 @@ bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
 // is asked in a child process, on SDL's silent audio driver.
 bool CheckMusic(const char* file, char* why, size_t whySize);
 
+// The drawing library the designs and the demo photos are made with.
+namespace draw {
+
 struct Colour {
   Uint8 r, g, b;
 };
@@ -137,3 +140,5 @@ void Chair(float x, float floorY, float size, Colour c);
 void Laptop(float x, float y, float size, bool screenTowardsViewer, Colour glow);
 void StickyNotes(float x0, float y0, float x1, float y1, int count, float size);
 void Stars(float x0, float y0, float x1, float y1, int count);
+
+}  // namespace draw

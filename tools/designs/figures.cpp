@@ -4,6 +4,8 @@
 #include <cmath>
 #include <initializer_list>
 
+namespace draw {
+
 const Look looks[kLooks] = {
     {{240, 200, 170}, {90, 60, 30}, {220, 80, 70}, {50, 60, 90}},
     {{200, 150, 110}, {30, 25, 20}, {60, 130, 200}, {60, 55, 50}},
@@ -248,3 +250,5 @@ void Stars(float x0, float y0, float x1, float y1, int count) {
     Circle(x, y, Random(0.4f, 1.1f), {255, 250, 230}, Random(0.4f, 1));
   }
 }
+
+}  // namespace draw

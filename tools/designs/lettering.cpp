@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace draw {
+
 const char* fontDir = "/usr/share/fonts/truetype/dejavu";
 
 // Fonts opened so far, by face and pixel size; SDL_ttf's points are pixels at its 72 dpi.
@@ -251,3 +253,5 @@ void DrawFitted(Face face, const Fitted& f, float cx, Colour top, Colour bottom,
   for (int i = 0; i < f.lines; ++i)
     SpacedText(face, f.px, f.text[i], f.gap, cx, f.y + i * f.skip, top, bottom, op);
 }
+
+}  // namespace draw

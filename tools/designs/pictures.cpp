@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+using namespace draw;
+
 // The strip on the background along which the names line slides (it rests at kNamesY).
 constexpr float kNamesTop = 404, kNamesBottom = 437;
 

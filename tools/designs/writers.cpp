@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace draw {
+
 bool WritePng(const char* path) {
   png_image image;
   memset(&image, 0, sizeof image);
@@ -47,3 +49,5 @@ bool WriteJpeg(const char* path, int quality) {
   jpeg_destroy_compress(&info);
   return fclose(out) == 0;
 }
+
+}  // namespace draw

@@ -11,6 +11,8 @@
 #include <initializer_list>
 #include <string>
 
+using namespace draw;
+
 // The show's captions are set in DejaVu Sans, under the font name the show reads.
 static bool CopyFont(const char* dir) {
   std::ifstream in(std::string(fontDir) + "/DejaVuSans.ttf", std::ios::binary);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <initializer_list>
 
+using namespace draw;
+
 constexpr float W = kPhotoWidth, H = kPhotoHeight;
 constexpr int kJpegQuality = 90;
 constexpr Colour kWhite = {255, 255, 255};

@@ -106,7 +106,7 @@ static void Pluck(Sample& s) {
   float last = 0;
   for (int i = 0; i < kLength; ++i) {
     if (i < kDelay) {
-      last = 0.5f * last + 0.5f * Random(-1, 1);
+      last = 0.5f * last + 0.5f * draw::Random(-1, 1);
       wave[i] = last;
     } else {
       const float older = i > kDelay ? wave[i - kDelay - 1] : 0;  // silence before the burst
@@ -133,7 +133,7 @@ static void Snare(Sample& s) {
   float noise = 0;
   for (int i = 0; i < kLength; ++i) {
     const double t = i / kRateC3;
-    noise = 0.6f * noise + 0.4f * Random(-1, 1);
+    noise = 0.6f * noise + 0.4f * draw::Random(-1, 1);
     wave[i] = static_cast<float>(noise * 1.6 * std::exp(-t * 16) +
                                  0.6 * std::sin(2 * kPi * 185 * t) * std::exp(-t * 30));
   }
@@ -144,7 +144,7 @@ static void HiHat(Sample& s) {
   constexpr int kLength = 1400;
   float previous = 0;
   for (int i = 0; i < kLength; ++i) {
-    const float noise = Random(-1, 1);
+    const float noise = draw::Random(-1, 1);
     wave[i] = static_cast<float>((noise - previous) * std::exp(-i / kRateC3 * 55));
     previous = noise;
   }
@@ -152,7 +152,7 @@ static void HiHat(Sample& s) {
 }
 
 static void MakeInstruments() {
-  Seed(31337);
+  draw::Seed(31337);
   // Finetune +1 (1/8 semitone) lifts the 32-sample cycle from 259 Hz to about C at 261 Hz.
   struct Setup {
     const char* name;
