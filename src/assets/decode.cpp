@@ -126,12 +126,12 @@ static bool ConversionStandsIn() {
 
 SDL_Surface* DisplayFormat(SDL_Surface* decoded) {
   const SDL_PixelFormat* f = decoded->format;
-  const bool bytes = f->BytesPerPixel == 3 && !f->palette && !f->Amask &&
-                     f->Rmask >> f->Rshift == 0xFF && f->Gmask >> f->Gshift == 0xFF &&
-                     f->Bmask >> f->Bshift == 0xFF && f->Rshift % 8 == 0 && f->Gshift % 8 == 0 &&
-                     f->Bshift % 8 == 0 &&
-                     !(decoded->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK));
-  if (!bytes || !ConversionStandsIn()) return SDL_DisplayFormat(decoded);
+  const bool wholeByteRgb = f->BytesPerPixel == 3 && !f->palette && !f->Amask &&
+                            f->Rmask >> f->Rshift == 0xFF && f->Gmask >> f->Gshift == 0xFF &&
+                            f->Bmask >> f->Bshift == 0xFF && f->Rshift % 8 == 0 &&
+                            f->Gshift % 8 == 0 && f->Bshift % 8 == 0 &&
+                            !(decoded->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK));
+  if (!wholeByteRgb || !ConversionStandsIn()) return SDL_DisplayFormat(decoded);
   SDL_Surface* converted = NewDisplaySurface(decoded->w, decoded->h);
   Uint32* words = static_cast<Uint32*>(malloc(decoded->w * sizeof(Uint32)));
   if (converted && words)

@@ -84,14 +84,14 @@ static FadeSweep SweepFor(const SDL_PixelFormat* f) {
   FadeSweep s = {};
   const Uint32 masks[3] = {f->Rmask, f->Gmask, f->Bmask};
   const int shifts[3] = {f->Rshift, f->Gshift, f->Bshift};
-  bool bytes = f->BytesPerPixel == 4 && !f->palette;
+  bool wholeByteChannels = f->BytesPerPixel == 4 && !f->palette;
   for (int c = 0; c < 3; ++c) {
     s.mask[c] = masks[c];
     s.shift[c] = shifts[c];
-    bytes = bytes && shifts[c] % 8 == 0 && masks[c] >> shifts[c] == 0xFF;
+    wholeByteChannels = wholeByteChannels && shifts[c] % 8 == 0 && masks[c] >> shifts[c] == 0xFF;
   }
   const bool is565 = Is565(f);
-  s.bytes = is565 ? 2 : bytes ? 4 : 0;
+  s.bytes = is565 ? 2 : wholeByteChannels ? 4 : 0;
   s.scale = is565 ? 5 : 8;
   s.other = (is565 ? 0xFFFF : 0xFFFFFFFF) & ~(f->Rmask | f->Gmask | f->Bmask);
   return s;

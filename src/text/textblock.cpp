@@ -73,14 +73,14 @@ struct MadePicture {
   SDL_Surface* picture;
 };
 constexpr int kMadePictures = kObjectPoolSize;
-static MadePicture made[kMadePictures];
+static MadePicture textPictures[kMadePictures];
 
 static MadePicture* EntryFor(CIB* object) {
-  for (MadePicture& entry : made)
+  for (MadePicture& entry : textPictures)
     if (entry.object == object) return &entry;
-  for (MadePicture& entry : made)
+  for (MadePicture& entry : textPictures)
     if (!entry.object) return &entry;
-  for (MadePicture& entry : made)
+  for (MadePicture& entry : textPictures)
     if (entry.object->surface != entry.picture) return &entry;
   return nullptr;  // every place tracks a live picture: this one goes untracked
 }
@@ -103,7 +103,7 @@ void PrepareText(CIB* object, TTF_Font* font, const char* text, SDL_Color fg, SD
 }
 
 void ReleaseTextPictures() {
-  for (MadePicture& entry : made) {
+  for (MadePicture& entry : textPictures) {
     if (entry.object && entry.object->surface == entry.picture) {
       entry.object->Dispose();
       SDL_FreeSurface(entry.picture);
@@ -121,5 +121,5 @@ void ResetText() {
   texts = 0;
   captionEncoding = kLatin1;
   captionBlocks = 0;
-  for (MadePicture& entry : made) entry = MadePicture{};
+  for (MadePicture& entry : textPictures) entry = MadePicture{};
 }
