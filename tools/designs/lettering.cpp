@@ -10,7 +10,7 @@
 
 namespace draw {
 
-const char* fontDir = "/usr/share/fonts/truetype/dejavu";
+const char* fontDir = TOLVANE_FONT_DIR;
 
 // Fonts opened so far, by face and pixel size; SDL_ttf's points are pixels at its 72 dpi.
 // Fitting tries many sizes: a full pool is emptied, since no caller keeps a font.
