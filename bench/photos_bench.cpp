@@ -17,6 +17,7 @@
 
 #include "assets/assets.h"
 #include "bench.h"
+#include "common.h"
 
 namespace {
 
@@ -32,31 +33,13 @@ Uint8 Scene(int x, int y, int c, Uint32& noise) {
 }
 
 void WriteJpeg(const std::string& path, int width, int height, bool progressive) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return;
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = width;
-  info.image_height = height;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 92, TRUE);
-  if (progressive) jpeg_simple_progression(&info);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(3 * width);
+  JpegCoding coding;
+  coding.quality = 92;
+  coding.progressive = progressive;
   Uint32 noise = 1;
-  while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < 3 * width; x++) row[x] = Scene(x / 3, info.next_scanline, x % 3, noise);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  fclose(file);
+  WriteJpeg(path.c_str(), width, height, coding, [&](int y, unsigned char* row) {
+    for (int x = 0; x < 3 * width; x++) row[x] = Scene(x / 3, y, x % 3, noise);
+  });
 }
 
 // A 16 x 16 photo whose frame header says 16000 x 16000: the data ends long before.

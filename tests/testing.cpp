@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
+#include <cstring>
 
 #include "anim/surfaces.h"
+#include "common.h"
 #include "facts.h"
 
 SDL_Surface* OpenTestDisplay(int depth) {
@@ -39,34 +39,17 @@ SDL_Color ColourAt(SDL_Surface* surface, int x, int y) {
 
 bool WriteTestJpeg(const std::string& path, const JpegKind& kind, int width, int height,
                    int quality, const std::function<void(int y, std::vector<Uint8>& row)>& fill) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = width;
-  info.image_height = height;
-  info.input_components = kind.components;
-  info.in_color_space = kind.components == 4   ? JCS_CMYK
-                        : kind.components == 1 ? JCS_GRAYSCALE
-                                               : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
-  info.comp_info[0].h_samp_factor = kind.hSample;
-  info.comp_info[0].v_samp_factor = kind.vSample;
-  if (kind.progressive) jpeg_simple_progression(&info);
-  info.arith_code = kind.arithmetic;
-  info.restart_interval = kind.restartInterval;
-  jpeg_start_compress(&info, TRUE);
-  std::vector<Uint8> row(static_cast<size_t>(width) * kind.components);
-  while (info.next_scanline < info.image_height) {
-    fill(info.next_scanline, row);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return fclose(file) == 0;
+  JpegCoding coding;
+  coding.quality = quality;
+  coding.components = kind.components;
+  coding.hSample = kind.hSample;
+  coding.vSample = kind.vSample;
+  coding.progressive = kind.progressive;
+  coding.arithmetic = kind.arithmetic;
+  coding.restartInterval = kind.restartInterval;
+  std::vector<Uint8> samples(static_cast<size_t>(width) * kind.components);
+  return WriteJpeg(path.c_str(), width, height, coding, [&](int y, unsigned char* row) {
+    fill(y, samples);
+    memcpy(row, samples.data(), samples.size());
+  });
 }

@@ -15,8 +15,8 @@
 #include <initializer_list>
 #include <string>
 #include <vector>
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
+
+#include "common.h"
 
 namespace {
 
@@ -50,48 +50,25 @@ uint8_t Pattern(int x, int y, int c) {
 
 // JPEG photos, 37 x 21 by default: a partial block at the right and the bottom, more than one
 // MCU; a few larger than the part of a photo that the show can show, which is all it decodes.
-struct JpegKind {
+struct SeedJpeg {
   int width = 37, height = 21;
-  int components = 3;
-  J_COLOR_SPACE space = JCS_RGB;
-  int hSample = 2, vSample = 2;  // of the first component; the others are 1 x 1
-  bool progressive = false, arithmetic = false;
-  int restartInterval = 0;  // in MCUs
+  JpegCoding coding;
 };
 
-Bytes Jpeg(const JpegKind& kind) {
-  const int width = kind.width, height = kind.height;
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &out, &size);
-  info.image_width = width;
-  info.image_height = height;
-  info.input_components = kind.components;
-  info.in_color_space = kind.space;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 75, TRUE);
-  if (kind.components == 3) {
-    info.comp_info[0].h_samp_factor = kind.hSample;
-    info.comp_info[0].v_samp_factor = kind.vSample;
+Bytes Jpeg(const SeedJpeg& seed) {
+  const int width = seed.width, components = seed.coding.components;
+  char* out = nullptr;
+  size_t size = 0;
+  FILE* memory = open_memstream(&out, &size);
+  if (!memory ||
+      !WriteJpeg(memory, width, seed.height, seed.coding, [&](int y, unsigned char* row) {
+        for (int x = 0; x < width; ++x)
+          for (int c = 0; c < components; ++c) row[x * components + c] = Pattern(x, y, c);
+      })) {
+    std::perror("jpeg");
+    std::exit(1);
   }
-  if (kind.progressive) jpeg_simple_progression(&info);
-  info.arith_code = kind.arithmetic;
-  info.restart_interval = kind.restartInterval;
-  jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(width * kind.components);
-  while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < width; ++x)
-      for (int c = 0; c < kind.components; ++c)
-        row[x * kind.components + c] = Pattern(x, info.next_scanline, c);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
+  std::fclose(memory);
   Bytes bytes(out, out + size);
   std::free(out);
   return bytes;
@@ -100,16 +77,16 @@ Bytes Jpeg(const JpegKind& kind) {
 void Jpegs() {
   const Bytes baseline = Jpeg({});
   Save("jpeg-baseline-420", baseline);
-  JpegKind k422, k444, progressive, restarts, arithmetic, grey, cmyk;
-  k422.vSample = 1;
-  k444.hSample = k444.vSample = 1;
-  progressive.progressive = true;
-  restarts.restartInterval = 1;
-  arithmetic.arithmetic = true;
-  grey.components = 1;
-  grey.space = JCS_GRAYSCALE;
-  cmyk.components = 4;
-  cmyk.space = JCS_CMYK;
+  SeedJpeg k422, k444, progressive, restarts, arithmetic, grey, cmyk;
+  k422.coding.vSample = 1;
+  k444.coding.hSample = k444.coding.vSample = 1;
+  progressive.coding.progressive = true;
+  restarts.coding.restartInterval = 1;
+  arithmetic.coding.arithmetic = true;
+  // One channel, or four: each sampled alike, 1 x 1.
+  grey.coding.components = 1;
+  cmyk.coding.components = 4;
+  grey.coding.hSample = grey.coding.vSample = cmyk.coding.hSample = cmyk.coding.vSample = 1;
   Save("jpeg-baseline-422", Jpeg(k422));
   Save("jpeg-baseline-444", Jpeg(k444));
   Save("jpeg-progressive", Jpeg(progressive));
@@ -123,12 +100,12 @@ void Jpegs() {
   Bytes trailing = baseline;
   trailing.insert(trailing.end(), {'t', 'a', 'i', 'l', 0xFF, 0xD9});
   Save("jpeg-bytes-after-end", trailing);
-  JpegKind wide411, wideProgressive;
+  SeedJpeg wide411, wideProgressive;
   wide411.width = wideProgressive.width = 541;
   wide411.height = wideProgressive.height = 389;
-  wide411.hSample = 4;
-  wide411.vSample = 1;
-  wideProgressive.progressive = true;
+  wide411.coding.hSample = 4;
+  wide411.coding.vSample = 1;
+  wideProgressive.coding.progressive = true;
   Save("jpeg-wider-than-seen-411", Jpeg(wide411));
   Save("jpeg-wider-than-seen-progressive", Jpeg(wideProgressive));
 }

@@ -1,11 +1,12 @@
 // The canvas written out: PNG for the pictures, baseline JPEG for the photos.
 #include "designs.h"
 
-#include <jpeglib.h>
 #include <png.h>
 
 #include <cstdio>
 #include <cstring>
+
+#include "common.h"
 
 namespace draw {
 
@@ -24,30 +25,15 @@ bool WritePng(const char* path) {
 }
 
 bool WriteJpeg(const char* path, int quality) {
-  FILE* out = fopen(path, "wb");
-  if (!out) {
-    perror(path);
-    return false;
-  }
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, out);
-  info.image_width = canvas.w;
-  info.image_height = canvas.h;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = canvas.px + info.next_scanline * canvas.w * 3;
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return fclose(out) == 0;
+  JpegCoding coding;
+  coding.quality = quality;
+  const size_t rowBytes = static_cast<size_t>(canvas.w) * 3;
+  if (::WriteJpeg(path, canvas.w, canvas.h, coding, [rowBytes](int y, unsigned char* row) {
+        memcpy(row, canvas.px + y * rowBytes, rowBytes);
+      }))
+    return true;
+  perror(path);
+  return false;
 }
 
 }  // namespace draw
