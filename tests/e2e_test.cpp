@@ -206,6 +206,32 @@ TEST_F(EndToEnd, PresenterKeys) {
   }
 }
 
+// In a folder without a show: the text comes before SDL, the sound or the folder is looked at.
+TEST_F(EndToEnd, HelpAndVersionPrintAndExitBeforeStartingAnything) {
+  const fs::path empty = show.Dir() / "empty";
+  fs::create_directory(empty);
+  const struct {
+    std::vector<std::string> args;
+    std::string begins;
+  } kCases[] = {
+      {{"--help"}, "Usage: " TOLVANE_EXE " [-bpp N] [-warp] [-sw] [-windowed]\n"},
+      {{"-windowed", "-h"}, "Usage: "},
+      {{"--version"}, "tolvane 1.0\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args.back());
+    std::vector<std::string> command = {TOLVANE_EXE};
+    command.insert(command.end(), c.args.begin(), c.args.end());
+    const ShowRun run = ::Run(empty, command, {}, 30);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind(c.begins, 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+  const ShowRun help = ::Run(empty, {TOLVANE_EXE, "--help"}, {}, 30);
+  for (const char* said : {"Space", "PageDown", "PageUp", "B, .", kFontFile, kMusicFile})
+    EXPECT_NE(help.out.find(said), std::string::npos) << said;
+}
+
 TEST_F(EndToEnd, WithoutASoundDeviceTheShowRunsSilentWithItsFullTiming) {
   Photos(1);
   ShowRun run = Play({}, {{"SDL_AUDIODRIVER", "no-such-device"}});
