@@ -1,3 +1,6 @@
+// The presenter's keys: a hold that stops the show and its music without catching up, a blank
+// screen, and jumps to the slots' first frames, each landing on the frame the show draws there
+// when played from its start.
 #include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
@@ -49,6 +52,8 @@ void JumpTo(int to) {
   // Back, and also to the frame shown, the show is played again from its start: the loop's
   // state may carry what a catch-up left (a hide request carried out late).
   if (to <= frame) RewindShow();
+  // As the renderer steps, every frame drawn: a hide request raised on the way is carried out
+  // there, not by the pass after the jump, which would take away the new slot's box.
   StepTo(to, kEveryStep);
   jumped = true;
 }
