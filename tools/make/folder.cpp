@@ -67,9 +67,9 @@ static bool ShowName(const char* sub, const char* name) {
 // with the record, the files it names and the caption files it merged into the new show;
 // without, the show's own files but a caption file that --captions does not replace.
 static bool MadeByUs(const char* sub, const char* name) {
-  if (!ShowName(sub, name) && !(sub[0] == '\0' && oldRecorded &&
-                                (strcmp(name, kSourcesFile) == 0 ||
-                                 strcmp(name, kRemovedCaptionFile) == 0)))
+  if (!ShowName(sub, name) &&
+      !(sub[0] == '\0' && oldRecorded &&
+        (strcmp(name, kSourcesFile) == 0 || strcmp(name, kRemovedCaptionFile) == 0)))
     return false;
   if (sub[0] == '\0' && strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
   if (strcmp(sub, "gfx") == 0 && PhotoNumber(name) && oldRecorded)
@@ -111,9 +111,8 @@ static bool OnlyShowFiles(const char* dir) {
     char sub[2 * kMakePath];
     snprintf(sub, sizeof sub, "%s/%s", dir, name);
     if (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)
-      return IsRealDir(sub) && ForEachEntry(sub, [&](const char* inner) {
-               return ShowName(name, inner);
-             });
+      return IsRealDir(sub) &&
+             ForEachEntry(sub, [&](const char* inner) { return ShowName(name, inner); });
     return ShowName("", name);
   });
 }
@@ -134,9 +133,10 @@ static bool ReadOldShow(const char* dir) {
   oldRecorded = ReadSources(record, oldSources);
   if (!oldRecorded) oldSources.photos = 0;
   if (!oldRecorded && !OnlyShowFiles(dir))
-    return Fail("%s is not a show folder made by tolvane-make (it has no %s, and holds other "
-                "files): --force replaces only show folders",
-                dir, kSourcesFile);
+    return Fail(
+        "%s is not a show folder made by tolvane-make (it has no %s, and holds other "
+        "files): --force replaces only show folders",
+        dir, kSourcesFile);
   char caption[kMakePath + 32];
   snprintf(caption, sizeof caption, "%s/%s", dir, kCaptionFile);
   keepOldCaptions = !oldRecorded && !made.captions && access(caption, F_OK) == 0;
@@ -166,9 +166,10 @@ bool MayMakeShowDir() {
     snprintf(name, sizeof name, "foto%02d.jpg", k);
     snprintf(path, sizeof path, "%s/gfx/%s", dir, name);
     if (!MadeByUs("gfx", name) && access(path, F_OK) == 0)
-      return Fail("%s was not made by tolvane-make, and the new show needs its name: move it "
-                  "away first",
-                  path);
+      return Fail(
+          "%s was not made by tolvane-make, and the new show needs its name: move it "
+          "away first",
+          path);
   }
   replacing = true;
   return true;
@@ -273,7 +274,8 @@ void RemoveStaleWork() {
   });
   for (const std::string& entry : stale) {
     char path[2 * kMakePath];
-    snprintf(path, sizeof path, "%s/%s", parent, entry.c_str());
+    snprintf(path, sizeof path, "%s%s%s", strcmp(parent, ".") == 0 ? "" : parent,
+             strcmp(parent, ".") == 0 ? "" : "/", entry.c_str());
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
     if (fd < 0) continue;
     // A run that still lives holds its lock.
@@ -341,14 +343,15 @@ static bool CarryOver(const char* from, const char* to) {
   for (const char* folder : {"gfx", "sfx"}) {
     snprintf(sub, sizeof sub, "%s/%s", from, folder);
     if (IsRealDir(sub))
-      ForEachEntry(sub, [&](const char* name) { return MadeByUs(folder, name) || move(folder, name); });
+      ForEachEntry(sub,
+                   [&](const char* name) { return MadeByUs(folder, name) || move(folder, name); });
   }
   if (!ok) return false;
   ForEachEntry(from, [&](const char* name) {
     char path[2 * kMakePath];
     snprintf(path, sizeof path, "%s/%s", from, name);
-    const bool showFolder = (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0) &&
-                            IsRealDir(path);
+    const bool showFolder =
+        (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0) && IsRealDir(path);
     return showFolder || MadeByUs("", name) || move("", name);
   });
   return ok;
@@ -382,9 +385,10 @@ static bool ReplaceInPlace(const char* dir, int shown) {
       snprintf(a, sizeof a, "%s/%s", from, name);
       snprintf(b, sizeof b, "%s/%s", to, name);
       if (access(b, F_OK) == 0 && !MadeByUs(folder, name))
-        ok = Fail("%s was not made by tolvane-make: it is left as it is, and the new show is "
-                  "incomplete",
-                  b);
+        ok = Fail(
+            "%s was not made by tolvane-make: it is left as it is, and the new show is "
+            "incomplete",
+            b);
       else if (rename(a, b) != 0)
         ok = Fail("cannot put %s in place: %s", b, strerror(errno));
       return ok;
@@ -438,7 +442,8 @@ static int InstallOver(const char* dir, int shown) {
   if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, RENAME_EXCHANGE) != 0) {
     const int error = errno;
     MoveBack(dir, made.showDir);
-    if (error == EINVAL || error == ENOSYS) return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
+    if (error == EINVAL || error == ENOSYS)
+      return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
     Fail("cannot put the new show in %s: %s", made.showDir, strerror(error));
     return kMakeWrite;
   }

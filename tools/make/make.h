@@ -58,8 +58,8 @@ struct Photo {
   bool bad;        // could not be read or decoded, with the reason in `why`
   bool unwritten;  // its prepared file could not be written, with the reason in `why`
   char why[256];
-  char warning[256];  // the first warning libvips gave while reading it, or ""
-  int width, height;  // its size upright, once prepared
+  char warning[256];          // the first warning libvips gave while reading it, or ""
+  int width, height;          // its size upright, once prepared
   unsigned long long digest;  // FileDigest of its bytes, once prepared
 };
 // The photos in slot order; photoCount counts every file named, even past kMaxPhotos,

@@ -157,7 +157,7 @@ struct PhotoSource {
 struct ShowSources {
   int photos;  // gfx/foto01.jpg ... in order
   PhotoSource photo[kMaxPhotos];
-  bool isTemplate;               // captions.txt was written as the template, with digest:
+  bool isTemplate;  // captions.txt was written as the template, with digest:
   unsigned long long captions;
 };
 // A digest of bytes that tells one file from another: Digest of the first part from

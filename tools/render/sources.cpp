@@ -74,8 +74,10 @@ static bool ReadPhotoLine(const char* line, ShowSources& sources) {
   p.height = height;
   size_t n = 0;
   for (const char* c = line + at; *c && *c != '\n' && n + 1 < sizeof p.path; ++c) {
-    if (*c == '\\' && (c[1] == '\\' || c[1] == 'n')) p.path[n++] = *++c == 'n' ? '\n' : '\\';
-    else p.path[n++] = *c;
+    if (*c == '\\' && (c[1] == '\\' || c[1] == 'n'))
+      p.path[n++] = *++c == 'n' ? '\n' : '\\';
+    else
+      p.path[n++] = *c;
   }
   p.path[n] = '\0';
   return true;
@@ -87,8 +89,8 @@ bool ReadSources(const char* path, ShowSources& sources) {
   FILE* in = fopen(path, "r");
   if (!in) return false;
   static char line[2 * kPathSize + 64];
-  bool ours = fgets(line, sizeof line, in) && strncmp(line, kSourcesHeading,
-                                                        strlen(kSourcesHeading)) == 0;
+  bool ours =
+      fgets(line, sizeof line, in) && strncmp(line, kSourcesHeading, strlen(kSourcesHeading)) == 0;
   for (int n = 0; ours && n < kMostSourceLines && fgets(line, sizeof line, in); ++n) {
     char name[32];
     unsigned long long digest = 0;
