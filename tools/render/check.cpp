@@ -208,9 +208,8 @@ static void CheckSmallPhotos(int count) {
     if (made && k < record.photos) {
       const PhotoSource& source = record.photo[k];
       if (LooksBlurred(source.width, source.height))
-        Say("note",
-            "gfx/foto%02d.jpg was enlarged from %s, only %dx%d: it will look blurred", k + 1,
-            source.path, source.width, source.height);
+        Say("note", "gfx/foto%02d.jpg was enlarged from %s, only %dx%d: it will look blurred",
+            k + 1, source.path, source.width, source.height);
       continue;
     }
     char path[32];
