@@ -323,6 +323,8 @@ void RemoveTree(const char* dir) {
 
 // The entries moved from the old show into the new one, to be moved back if need be.
 static std::vector<std::string> carried;
+// Whether the file system lacks the renames that refuse to replace and that exchange.
+static bool noAtomicRename = false;
 
 // Moves each entry of the old show `from` that tolvane-make did not make into `to`, in the
 // top folder, gfx/ and sfx/, never over anything. False with a message.
@@ -336,7 +338,10 @@ static bool CarryOver(const char* from, const char* to) {
       carried.push_back(std::string(sub) + (sub[0] ? "/" : "") + name);
       return true;
     }
-    ok = Fail("cannot keep %s in the new show: %s", a, strerror(errno));
+    // A file system that cannot refuse to replace cannot exchange either: InstallOver
+    // then replaces the show's files in place.
+    ok = errno == EINVAL ? false : Fail("cannot keep %s in the new show: %s", a, strerror(errno));
+    noAtomicRename = errno == EINVAL;
     return false;
   };
   char sub[kMakePath + 8];
@@ -433,10 +438,15 @@ static int InstallNew(const char* dir, int shown) {
 static int InstallOver(const char* dir, int shown) {
   struct stat s;
   if (lstat(made.showDir, &s) != 0) return InstallNew(dir, shown);
+  // Looked at again just before: what the presenter did meanwhile counts, but for the
+  // caption file the new show was made with.
+  const bool keep = keepOldCaptions;
   if (!S_ISDIR(s.st_mode) || !ReadOldShow(made.showDir)) return kMakeUsage;
+  keepOldCaptions = keep;
   carried.clear();
   if (!CarryOver(made.showDir, dir)) {
     MoveBack(dir, made.showDir);
+    if (noAtomicRename) return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
     return kMakeWrite;
   }
   if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, RENAME_EXCHANGE) != 0) {
