@@ -340,8 +340,8 @@ static bool CarryOver(const char* from, const char* to) {
     }
     // A file system that cannot refuse to replace cannot exchange either: InstallOver
     // then replaces the show's files in place.
-    ok = errno == EINVAL ? false : Fail("cannot keep %s in the new show: %s", a, strerror(errno));
-    noAtomicRename = errno == EINVAL;
+    noAtomicRename = errno == EINVAL || errno == ENOSYS;
+    ok = noAtomicRename ? false : Fail("cannot keep %s in the new show: %s", a, strerror(errno));
     return false;
   };
   char sub[kMakePath + 8];
@@ -419,7 +419,7 @@ static int InstallNew(const char* dir, int shown) {
          made.showDir);
     return kMakeUsage;
   }
-  if (errno != EINVAL) {
+  if (errno != EINVAL && errno != ENOSYS) {
     Fail("cannot name the new show %s: %s", made.showDir, strerror(errno));
     return kMakeWrite;
   }
