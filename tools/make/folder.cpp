@@ -63,15 +63,16 @@ static bool ShowName(const char* sub, const char* name) {
   return strcmp(path, kCaptionFile) == 0;
 }
 
-// Whether the old show's `name` in `sub` was made by tolvane-make, and goes with the old show:
-// with the record, the files it names and the caption files it merged into the new show;
-// without, the show's own files but a caption file that --captions does not replace.
+// Whether the old show's `name` in `sub` was made by tolvane-make and goes with the old show:
+// with the record, the files it names, and the caption files whose text the new show's took
+// up; without, a show's own files but a caption file that --captions does not replace.
 static bool MadeByUs(const char* sub, const char* name) {
-  if (!ShowName(sub, name) &&
-      !(sub[0] == '\0' && oldRecorded &&
-        (strcmp(name, kSourcesFile) == 0 || strcmp(name, kRemovedCaptionFile) == 0)))
-    return false;
-  if (sub[0] == '\0' && strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
+  if (sub[0] == '\0') {
+    if (strcmp(name, kSourcesFile) == 0) return oldRecorded;
+    if (strcmp(name, kRemovedCaptionFile) == 0) return oldRecorded && !made.captions;
+    if (strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
+  }
+  if (!ShowName(sub, name)) return false;
   if (strcmp(sub, "gfx") == 0 && PhotoNumber(name) && oldRecorded)
     return PhotoNumber(name) <= oldSources.photos;
   return true;
@@ -134,8 +135,8 @@ static bool ReadOldShow(const char* dir) {
   if (!oldRecorded) oldSources.photos = 0;
   if (!oldRecorded && !OnlyShowFiles(dir))
     return Fail(
-        "%s is not a show folder made by tolvane-make (it has no %s, and holds other "
-        "files): --force replaces only show folders",
+        "%s is not a show folder made by tolvane-make (it has no %s it can read, and "
+        "holds other files): --force replaces only show folders",
         dir, kSourcesFile);
   char caption[kMakePath + 32];
   snprintf(caption, sizeof caption, "%s/%s", dir, kCaptionFile);
