@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -598,6 +599,29 @@ TEST_F(Make, EachBadPhotoIsToldWithItsOwnReasonOnAnyThread) {
   }
   EXPECT_EQ(told, 8) << run.err;
   EXPECT_EQ(run.err.find("VIPS-WARNING"), std::string::npos) << run.err;
+}
+
+// A limit on the size of files written makes a write fail as a full disk does, without a
+// disk to fill: below a prepared photo's size, and between it and the font's.
+TEST_F(Make, AWriteThatFailsIsExitStatus4AtEveryStep) {
+  VipsImage* noise = nullptr;
+  ASSERT_EQ(vips_gaussnoise(&noise, 800, 600, "sigma", 60.0, nullptr), 0);
+  Save(Image(noise), work.Dir() / "noise.jpg");
+  for (const rlim_t limit : {rlim_t{8 << 10}, rlim_t{400 << 10}}) {
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{limit, before.rlim_max};
+    const auto handler = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    ShowRun run = MakeShow({"noise.jpg", "noise.jpg", "--skip-bad"});
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, handler);
+    EXPECT_EQ(run.status, kMakeWrite) << limit << run.err;
+    EXPECT_NE(run.err.find("cannot "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("left out"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(showDir));
+    EXPECT_TRUE(Leftovers().empty());
+  }
 }
 
 }  // namespace
