@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -172,24 +173,29 @@ static bool WriteEncoded(const char* path, const void* data, size_t size, char* 
   return ok;
 }
 
+// Rows of the fitted photo computed at a time: what upstream of it holds in memory stays
+// a strip of the source, as a libvips sink would keep it.
+constexpr int kStripRows = 16;
+
 // The pipeline's pixels computed on this thread, into memory: a libvips sink would compute
 // them on threads of its own, where a warning could not be told from another photo's.
 static bool ComputeHere(Pipeline& p) {
   VipsRegion* region = vips_region_new(p.image);
-  const VipsRect all = {0, 0, p.image->Xsize, p.image->Ysize};
-  bool ok = vips_region_prepare(region, &all) == 0;
-  VipsImage* memory = nullptr;
-  if (ok) {
-    const size_t row = VIPS_IMAGE_SIZEOF_LINE(p.image);
-    std::vector<unsigned char> pixels(row * p.image->Ysize);
-    for (int y = 0; y < p.image->Ysize; ++y)
+  const size_t row = VIPS_IMAGE_SIZEOF_LINE(p.image);
+  std::vector<unsigned char> pixels(row * p.image->Ysize);
+  bool ok = true;
+  for (int top = 0; ok && top < p.image->Ysize; top += kStripRows) {
+    const VipsRect strip = {0, top, p.image->Xsize, std::min(kStripRows, p.image->Ysize - top)};
+    ok = vips_region_prepare(region, &strip) == 0;
+    for (int y = top; ok && y < top + strip.height; ++y)
       memcpy(pixels.data() + row * y, VIPS_REGION_ADDR(region, 0, y), row);
-    memory = vips_image_new_from_memory_copy(pixels.data(), pixels.size(), p.image->Xsize,
-                                             p.image->Ysize, p.image->Bands, p.image->BandFmt);
-    ok = memory != nullptr;
   }
   g_object_unref(region);
-  return ok && p.Step(0, memory);
+  VipsImage* memory =
+      ok ? vips_image_new_from_memory_copy(pixels.data(), pixels.size(), p.image->Xsize,
+                                           p.image->Ysize, p.image->Bands, p.image->BandFmt)
+         : nullptr;
+  return memory && p.Step(0, memory);
 }
 
 // The photo's size as it stands upright.
