@@ -442,7 +442,11 @@ static int InstallOver(const char* dir, int shown) {
   // Looked at again just before: what the presenter did meanwhile counts, but for the
   // caption file the new show was made with.
   const bool keep = keepOldCaptions;
-  if (!S_ISDIR(s.st_mode) || !ReadOldShow(made.showDir)) return kMakeUsage;
+  if (!S_ISDIR(s.st_mode)) {
+    Fail("%s is no longer a folder: it is left as it is, and nothing was made", made.showDir);
+    return kMakeUsage;
+  }
+  if (!ReadOldShow(made.showDir)) return kMakeUsage;
   keepOldCaptions = keep;
   carried.clear();
   if (!CarryOver(made.showDir, dir)) {
@@ -459,9 +463,8 @@ static int InstallOver(const char* dir, int shown) {
     return kMakeWrite;
   }
   // `dir` now holds the old show: what appeared in it meanwhile goes to the new one too.
-  CarryOver(dir, made.showDir);
-  if (!RemoveMadeFiles(dir, strlen(dir)))
-    Fail("the old show's folder %s holds files tolvane-make did not make: left as it is", dir);
+  if (!CarryOver(dir, made.showDir) || !RemoveMadeFiles(dir, strlen(dir)))
+    Fail("the old show, in %s, holds files tolvane-make did not make: left as it is", dir);
   return kMadeOk;
 }
 
@@ -472,7 +475,8 @@ int InstallFolder(const char* dir, int shown, bool& interrupted) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
   sigprocmask(SIG_BLOCK, &stops, &before);
   const int status = replacing ? InstallOver(dir, shown) : InstallNew(dir, shown);
-  if (status != kMadeOk) RemoveMadeFiles(dir, strlen(dir));
+  if (status != kMadeOk && !RemoveMadeFiles(dir, strlen(dir)))
+    Fail("%s holds files tolvane-make did not make: left as it is", dir);
   ForgetWorkFolder();
   // A stop asked for meanwhile ends the run once the folder is settled, without its check.
   const timespec now = {0, 0};
