@@ -139,7 +139,9 @@ bool ComposeCaptions(std::string& captions, std::string& removed, bool& isTempla
     snprintf(path, sizeof path, "%s/%s", made.showDir, kCaptionFile);
     std::string text;
     if (!ReadCaptionText(path, text)) return false;
-    SplitBlocks(text, file);
+    // A template never touched holds nothing of the presenter's: it is written anew.
+    if (!(old->isTemplate && Digest(text.data(), text.size()) == old->captions))
+      SplitBlocks(text, file);
     snprintf(path, sizeof path, "%s/%s", made.showDir, kRemovedCaptionFile);
     if (!ReadCaptionText(path, removed)) return false;
   }
