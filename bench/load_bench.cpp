@@ -11,7 +11,7 @@
 
 #include "assets/assets.h"
 #include "bench.h"
-#include "driver/driver.h"
+#include "driver/show.h"
 
 namespace {
 

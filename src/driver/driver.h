@@ -1,10 +1,12 @@
-// Presentation driver: start-up, the 10 ms step clock and main loop, the show schedule, the
-// logo and object layer, the slot captions, and shutdown.
+// Presentation driver, the live program's side and the schedule's parts: start-up, the 10 ms
+// step clock and main loop, the presenter's keys, the show schedule, the logo and object
+// layer, the slot captions, and shutdown. What every program uses is in show.h.
 #pragma once
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include "driver/show.h"
 #include "facts.h"
 
 // Run state.
@@ -39,18 +41,6 @@ void ProcessEvents();
 // with StepTo and returns the new base, which keeps the remainder.
 Uint32 RunDueSteps(Uint32 now, Uint32 base);
 
-// The drawing passes that fall between the steps StepTo takes.
-enum Passes {
-  kOnePass,    // none: one pass follows all the steps, as in the main loop
-  kEveryStep,  // one after every step, as when every frame of the show is drawn
-};
-// The one way the show moves on, used by the loop, the renderer, the benchmarks and the
-// tests: takes the steps after `frame` up to `to` in order, each once, none after the show
-// has ended. With kEveryStep the passes between the steps are taken for what they leave
-// behind: the pass after a hide request carries it out, whichever frame it draws, and the
-// fade snapshot holds what the last pass before step ENDTIME + 1 drew (the black of ENDTIME).
-// Drawing the frame reached is the caller's.
-void StepTo(int to, Passes between);
 // One pass of the main loop: events, then unless paused the time from `tick`, the steps due
 // since `base`, one drawing pass and present. Returns whether the loop goes on.
 bool LoopPass(Uint32 (*tick)(), Uint32& base);
@@ -58,30 +48,6 @@ bool LoopPass(Uint32 (*tick)(), Uint32& base);
 void MainLoop(Uint32 base);
 // The live show's shutdown: audio, cursor, ReleaseShow, then exit with status 0.
 [[noreturn]] void ShutDown();
-
-// The start-up and shutdown of every program that opens the show (the live show, the
-// renderer): each starts SDL and the font engine and opens a display its own way, then calls
-// LoadShow and StartShow, and at its end ReleaseShow.
-
-// Loads the show of the working directory: LoadFonts, LoadCaptions(captionFile), LoadGFX
-// (which has the loading screen drawn through Render(0) and sets fotos and ENDTIME). Needs
-// TTF_Init and the display. False, having said why, when a font cannot be opened: nothing
-// else is loaded then, and the caller ends the show (the live show with status 2).
-bool LoadShow(const char* captionFile);
-// Installs the show's captions, the one place that chooses them: those of `captionFile` when
-// one is named (the renderer's --captions), the built-in ones when it is "", and when it is
-// null those of the folder's captions.txt if there is one, else the built-in ones. A file
-// read says "FILE loaded" on standard error; one that cannot be read or holds no caption
-// says "Couldn't load FILE: reason" and the built-in captions stand.
-void LoadCaptions(const char* captionFile);
-// The caption file the table was read from, as LoadCaptions was given it or kCaptionFile;
-// null for the built-in captions.
-extern const char* captionSource;
-// Frame 0, the start of the show's clock: frame <- 0, Compute(0).
-void StartShow();
-// Releases what LoadShow loaded, in the shutdown's order: fonts, pictures, the fade snapshot,
-// captions, and the text pictures of the slot captions.
-void ReleaseShow();
 
 // The show schedule; its timeline is in facts.h.
 
@@ -96,9 +62,6 @@ extern SDL_Surface* fade;
 int LastFrame();
 // Called once per 10 ms step, in order, never skipping a frame; changes state only.
 void Compute(int frame);
-// Draws the whole screen for `frame`; may be called any number of times per frame.
-// Presents the display itself only for frame 0, the loading screen.
-void Render(int frame);
 // Blits all of `source` onto the top-left of `target` at `transparency`, clamped to 0...255.
 void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency);
 // Draws `fade` over black at `transparency` onto the screen in one vectorised sweep, where

@@ -1,10 +1,8 @@
 // The presenter's keys: a hold that stops the show and its music without catching up, a blank
 // screen, and jumps to the slots' first frames, each landing on the frame the show draws there
 // when played from its start.
-#include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
-#include "text/text.h"
 
 Uint8 mhold = 0;
 Uint8 mblank = 0;
@@ -39,19 +37,13 @@ int BackTarget(int f) {
   return start - kSlotLength;
 }
 
-// The show's state as StartShow leaves it, with what LoadShow loaded kept: the slot captions'
-// pictures are made again on the way to any slot.
-static void RewindShow() {
-  ReleaseTextPictures();
-  ResetAnim();
-  ResetSchedule();
-  StartShow();
-}
-
 void JumpTo(int to) {
   // Back, and also to the frame shown, the show is played again from its start: the loop's
   // state may carry what a catch-up left (a hide request carried out late).
-  if (to <= frame) RewindShow();
+  if (to <= frame) {
+    ResetShow();
+    StartShow();
+  }
   // As the renderer steps, every frame drawn: a hide request raised on the way is carried out
   // there, not by the pass after the jump, which would take away the new slot's box.
   StepTo(to, kEveryStep);

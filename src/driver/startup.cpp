@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
 #include "text/text.h"
@@ -153,6 +154,13 @@ bool LoadShow(const char* captionFile) {
 void StartShow() {
   frame = 0;
   Compute(0);
+}
+
+void ResetShow() {
+  MainProgram = 1;
+  ReleaseTextPictures();
+  ResetAnim();
+  ResetSchedule();
 }
 
 void ReleaseShow() {

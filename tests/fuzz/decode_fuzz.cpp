@@ -14,7 +14,7 @@
 #include <string>
 
 #include "assets/assets.h"
-#include "driver/driver.h"
+#include "driver/show.h"
 
 static void Check(bool condition) {
   if (!condition) std::abort();

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "anim/surfaces.h"
-#include "driver/driver.h"
+#include "driver/show.h"
 #include "render.h"
 
 // libpng reports errors through a long jump; this writer keeps its own flag instead.

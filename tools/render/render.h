@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "assets/assets.h"
-#include "driver/driver.h"
+#include "driver/show.h"
 
 // Exit statuses.
 constexpr int kExitDone = 0;

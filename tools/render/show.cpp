@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "assets/assets.h"
-#include "driver/driver.h"
+#include "driver/show.h"
 #include "render.h"
 #include "text/text.h"
 

@@ -11,7 +11,7 @@
 
 #include "anim/surfaces.h"
 #include "assets/assets.h"
-#include "driver/driver.h"
+#include "driver/show.h"
 #include "render.h"
 
 // Sound in the video: AAC has no kAudioRate, so ffmpeg resamples; the length stays.
