@@ -538,6 +538,8 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
   }
   const ShowRun ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
   EXPECT_EQ(ok.status, 0) << "the last step of a show without photos is 4201: " << ok.err;
+  const ShowRun timeline = Render(dir, {"--timeline"});
+  EXPECT_EQ(timeline.out, "photos 0\nfirst-slot 1300\nend-picture 1300\nfade 3800\nlast 4201\n");
 
   const ShowRun help = Render(dir, {"--help"});
   EXPECT_EQ(help.status, 0);

@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
       case kCheck:
         status = CheckShow();
         break;
+      case kTimeline:
+        status = PrintTimeline();
+        break;
       default:
         break;
     }

@@ -32,6 +32,9 @@ void PrintUsage(FILE* stream) {
           "  --check                   lists what the show will do with the folder and what a\n"
           "                            presenter would want to know; exit status 1 if the show\n"
           "                            would differ from what the folder seems to intend\n"
+          "  --timeline                the show's frames on standard output, one 'NAME FRAME'\n"
+          "                            a line: photos (their number), first-slot, end-picture,\n"
+          "                            fade, last (the step that ends the show)\n"
           "  -h, --help                this text\n"
           "\n"
           "A, B are frame numbers, or seconds when followed by s (12.5s).\n"
@@ -134,6 +137,9 @@ static bool Help(const char*) {
 static bool Check(const char*) {
   return SetJob(kCheck, "--check");
 }
+static bool Timeline(const char*) {
+  return SetJob(kTimeline, "--timeline");
+}
 static bool Verbose(const char*) {
   settings.verbose = true;
   return true;
@@ -209,6 +215,7 @@ static const Option kOptions[] = {
     {"--captions", nullptr, true, &given.captions, nullptr},
     {"-C", nullptr, true, &given.folder, nullptr},
     {"--check", nullptr, false, nullptr, Check},
+    {"--timeline", nullptr, false, nullptr, Timeline},
     {"-h", "--help", false, nullptr, Help},
     {"-v", "--verbose", false, nullptr, Verbose},
 };

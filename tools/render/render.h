@@ -20,7 +20,7 @@ constexpr int kPathSize = 4096;
 
 // What one run does, from the command line.
 
-enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kHelp };
+enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kTimeline, kHelp };
 
 constexpr int kUnset = -1;
 constexpr int kDefaultEvery = 100;  // frames between pictures of a sequence: one a second
@@ -60,6 +60,8 @@ void CloseShow();
 // Steps to `f` as the show does when it draws every step, and draws `f` on the display
 // surface; `f` must not be before the last frame drawn.
 void DrawFrame(int f);
+// --timeline: the show's frames, one "NAME FRAME" a line on standard output. Exit status.
+int PrintTimeline();
 // Frames as minutes, seconds and hundredths: 42201 gives "7:02.01".
 void FormatTime(long frames, char* out, size_t size);
 // Pictures that failed to load, other than the photo that ends the series, as the loader

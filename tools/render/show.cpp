@@ -176,6 +176,12 @@ void DrawFrame(int f) {
   Render(f);
 }
 
+int PrintTimeline() {
+  printf("photos %d\nfirst-slot %d\nend-picture %d\nfade %d\nlast %d\n", fotos + 1, kFirstSlot,
+         ENDTIME - kEndPicture, ENDTIME, LastFrame());
+  return fflush(stdout) == 0 ? kExitDone : kExitOutput;
+}
+
 void FormatTime(long frames, char* out, size_t size) {
   constexpr long kPerMinute = 60 * kFramesPerSecond;
   snprintf(out, size, "%ld:%02ld.%02ld", frames / kPerMinute, frames / kFramesPerSecond % 60,
