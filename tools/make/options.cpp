@@ -120,7 +120,8 @@ static bool TakeValue(const char* option, const char* value) {
   return Fail("unknown option %s", option);
 }
 
-static bool IsFlag(const char* arg) {
+// Sets the flag `arg` names; false when it names none.
+static bool SetFlag(const char* arg) {
   if (strcmp(arg, "--force") == 0) return made.force = true;
   if (strcmp(arg, "--skip-bad") == 0) return made.skipBad = true;
   if (strcmp(arg, "--fill") == 0) return made.fill = true;
@@ -144,7 +145,7 @@ bool ParseMakeOptions(int argc, char** argv) {
       optionsEnd = true;
       continue;
     }
-    if (IsFlag(arg)) continue;
+    if (SetFlag(arg)) continue;
     const char* equals = strncmp(arg, "--", 2) == 0 ? strchr(arg, '=') : nullptr;
     char option[32];
     if (equals) {
