@@ -1,11 +1,13 @@
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/display.h"
 #include "render.h"
 
 Settings settings;
@@ -14,7 +16,7 @@ static constexpr char kProgram[] = "tolvane-render";
 
 void PrintUsage(FILE* stream) {
   fprintf(stream,
-          "Usage: %s [-C DIR] [--captions FILE] [--bpp N] [-v] JOB\n"
+          "Usage: %s [-C DIR] [--captions FILE] [--bpp N] [--size WxH] [-v] JOB\n"
           "Renders the show of the working directory (its gfx/ and sfx/) without a display\n"
           "and without waiting for its clock. Frames are 10 ms steps from the end of the\n"
           "loading screen (frame 0); the music starts at frame 0.\n"
@@ -43,6 +45,9 @@ void PrintUsage(FILE* stream) {
           "  --bpp N         colour depth of the display, as the show's -bpp: 8, 15, 16, 24 or 32\n"
           "                  (default %d)\n"
           "  -v, --verbose   print the loader's lines, as the show does\n"
+          "  --size WxH      size of the pictures and the video (default 640x480): the show\n"
+          "                  scaled as tolvane -fit shows it on a screen of that size; from\n"
+          "                  640x480 to 7680x4320, even numbers for a video\n"
           "\n"
           "Exit status: 0 done, 1 --check found something, 2 bad usage or caption file,\n"
           "3 the show cannot be opened, 4 an output could not be written.\n",
@@ -188,6 +193,19 @@ static bool Bpp(const char* value) {
   return true;
 }
 
+// --size WxH: at least the show's own size, at most 8K.
+static bool Size(const char* value) {
+  int w = 0, h = 0;
+  char extra = 0;
+  if (sscanf(value, "%5dx%5d%c", &w, &h, &extra) != 2 || !isdigit(value[0]) || w < kScreenWidth ||
+      h < kScreenHeight || w > kMaxFitWidth || h > kMaxFitHeight)
+    return Fail("--size takes WxH from %dx%d to %dx%d, not '%s'", kScreenWidth, kScreenHeight,
+                kMaxFitWidth, kMaxFitHeight, value);
+  settings.width = w;
+  settings.height = h;
+  return true;
+}
+
 struct Option {
   const char* name;
   const char* alias;  // another spelling, or null: the show spells it -bpp
@@ -208,6 +226,7 @@ static const Option kOptions[] = {
     {"--bpp", "-bpp", true, nullptr, Bpp},
     {"--captions", nullptr, true, &given.captions, nullptr},
     {"-C", nullptr, true, &given.folder, nullptr},
+    {"--size", nullptr, true, nullptr, Size},
     {"--check", nullptr, false, nullptr, Check},
     {"-h", "--help", false, nullptr, Help},
     {"-v", "--verbose", false, nullptr, Verbose},
@@ -276,11 +295,15 @@ static bool Validate() {
       {"--to", settings.job == kSequence || settings.job == kVideo},
       {"--every", settings.job == kSequence},
       {"--fps", settings.job == kVideo},
+      {"--size", settings.job != kCheck},
   };
   for (const auto& owner : kOwners)
     if (!owner.allowed && WasGiven(owner.option))
       return Fail("%s does not go with this job%s", owner.option,
                   strcmp(owner.option, "-o") == 0 ? " (-o names the PNG of --frame or --at)" : "");
+  // x264's 4:2:0 pictures are of even sizes.
+  if (settings.job == kVideo && (settings.width % 2 || settings.height % 2))
+    return Fail("--size of a video takes even numbers, not %dx%d", settings.width, settings.height);
   if (settings.from != kUnset && settings.to != kUnset && settings.from > settings.to)
     return Fail("--from is after --to");
   return true;
@@ -292,6 +315,8 @@ bool ParseOptions(int argc, char** argv) {
   settings.frame = settings.from = settings.to = settings.every = kUnset;
   settings.fps = kDefaultFps;
   settings.depth = kDefaultDepth;
+  settings.width = kScreenWidth;
+  settings.height = kScreenHeight;
   given = Named{};
 
   for (int i = 1; i < argc; ++i) {

@@ -36,6 +36,7 @@ struct Settings {
   char captions[kPathSize];  // --captions FILE, made absolute; empty for the folder's choice
   bool builtInCaptions;      // --captions none
   char folder[kPathSize];    // -C DIR: the show folder; empty for the working directory
+  int width, height;         // --size: the frames' size, the screen scaled as tolvane -fit shows it
 };
 extern Settings settings;
 
@@ -75,6 +76,9 @@ bool Exists(const char* path);
 
 // Pictures (frames.cpp).
 
+// The frame as it goes out: the screen, or at --size the screen scaled onto a picture of that
+// size by the code that scales it in tolvane -fit.
+SDL_Surface* OutputFrame();
 // Whether frame `f` is in the show; says which option overshoots it when not.
 bool WithinShow(int f, const char* option);
 // Writes the display surface as an 8-bit RGB PNG. Prints a message and returns false

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "anim/anim.h"
 #include "assets/assets.h"
@@ -35,9 +36,6 @@ bool FindFfmpeg(char* path, size_t size) {
   }
   return false;
 }
-
-static constexpr size_t kLumaBytes = kScreenWidth * kScreenHeight;
-static constexpr size_t kFrameBytes = kLumaBytes * 3 / 2;  // 4:2:0, as the video keeps it
 
 // The colour of every pixel value of a display of up to 16 bits, packed 0xRRGGBB as
 // SDL_GetRGB gives it.
@@ -85,25 +83,27 @@ static Uint8 RedDifference(int r, int g, int b) {
   return ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
 }
 
-// The display as a planar 4:2:0 picture: ffmpeg's own conversion from 16-bit pixels costs
+// The frame as a planar 4:2:0 picture: ffmpeg's own conversion from 16-bit pixels costs
 // more than encoding them.
-static void ConvertScreen(Uint8* yuv) {
-  const SDL_PixelFormat* format = screen->format;
-  TableColours(format);
-  Uint8* cb = yuv + kLumaBytes;
-  Uint8* cr = cb + kLumaBytes / 4;
-  SDL_LockSurface(screen);
-  const Uint8* pixels = static_cast<const Uint8*>(screen->pixels);
-  for (int y = 0; y < kScreenHeight; y += 2) {
-    const Uint8* top = pixels + y * screen->pitch;
-    const Uint8* bottom = top + screen->pitch;
-    for (int x = 0; x < kScreenWidth; x += 2) {
+static void ConvertScreen(SDL_Surface* frame, Uint8* yuv) {
+  const SDL_PixelFormat* format = frame->format;
+  if (format->BytesPerPixel <= 2) TableColours(format);
+  const int width = frame->w;
+  const size_t lumaBytes = static_cast<size_t>(width) * frame->h;
+  Uint8* cb = yuv + lumaBytes;
+  Uint8* cr = cb + lumaBytes / 4;
+  SDL_LockSurface(frame);
+  const Uint8* pixels = static_cast<const Uint8*>(frame->pixels);
+  for (int y = 0; y < frame->h; y += 2) {
+    const Uint8* top = pixels + y * frame->pitch;
+    const Uint8* bottom = top + frame->pitch;
+    for (int x = 0; x < width; x += 2) {
       const Uint32 c[4] = {ColourAt(top, x, format), ColourAt(top, x + 1, format),
                            ColourAt(bottom, x, format), ColourAt(bottom, x + 1, format)};
       int r = 0, g = 0, b = 0;
       for (int i = 0; i < 4; ++i) {
         const int ri = c[i] >> 16, gi = c[i] >> 8 & 0xFF, bi = c[i] & 0xFF;
-        yuv[(y + i / 2) * kScreenWidth + x + i % 2] = Luma(ri, gi, bi);
+        yuv[(y + i / 2) * width + x + i % 2] = Luma(ri, gi, bi);
         r += ri;
         g += gi;
         b += bi;
@@ -112,11 +112,11 @@ static void ConvertScreen(Uint8* yuv) {
       r = (r + 2) / 4;
       g = (g + 2) / 4;
       b = (b + 2) / 4;
-      cb[y / 2 * kScreenWidth / 2 + x / 2] = BlueDifference(r, g, b);
-      cr[y / 2 * kScreenWidth / 2 + x / 2] = RedDifference(r, g, b);
+      cb[y / 2 * width / 2 + x / 2] = BlueDifference(r, g, b);
+      cr[y / 2 * width / 2 + x / 2] = RedDifference(r, g, b);
     }
   }
-  SDL_UnlockSurface(screen);
+  SDL_UnlockSurface(frame);
 }
 
 // Writes all of `bytes`, however the pipe splits it.
@@ -131,10 +131,12 @@ static bool WriteAll(int fd, const Uint8* data, size_t bytes) {
   return true;
 }
 
-// Writes the display as one video frame. Most of a show stands still: an unchanged screen
-// is not converted again.
+// Writes the display, at --size scaled, as one video frame. Most of a show stands still: an
+// unchanged screen is not scaled nor converted again.
 static bool WriteScreen(int fd) {
-  static Uint8 yuv[kFrameBytes];
+  // 4:2:0, as the video keeps it.
+  const size_t frameBytes = static_cast<size_t>(settings.width) * settings.height * 3 / 2;
+  static std::vector<Uint8> yuv(frameBytes);
   static Uint8 last[kScreenWidth * kScreenHeight * 4];
   static bool converted = false;
   const size_t rowBytes = kScreenWidth * screen->format->BytesPerPixel;
@@ -147,9 +149,11 @@ static bool WriteScreen(int fd) {
     memcpy(last + y * rowBytes, row, rowBytes);
   }
   SDL_UnlockSurface(screen);
-  if (!same) ConvertScreen(yuv);
+  SDL_Surface* frame = same ? nullptr : OutputFrame();
+  if (!same && !frame) return false;
+  if (!same) ConvertScreen(frame, yuv.data());
   converted = true;
-  return WriteAll(fd, yuv, kFrameBytes);
+  return WriteAll(fd, yuv.data(), frameBytes);
 }
 
 // The command line of ffmpeg reading raw frames on its standard input and the sound from
@@ -157,7 +161,7 @@ static bool WriteScreen(int fd) {
 static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[64],
                             char rate[16], char size[32], char soundRate[16]) {
   snprintf(rate, 16, "%d", settings.fps);
-  snprintf(size, 32, "%dx%d", kScreenWidth, kScreenHeight);
+  snprintf(size, 32, "%dx%d", settings.width, settings.height);
   snprintf(soundRate, 16, "%d", kAudioRate);
   const bool mp4 = strcmp(settings.output + strlen(settings.output) - 4, ".mp4") == 0;
   int count = 0;
