@@ -81,6 +81,12 @@ static void WidenRow(SDL_Surface* picture, int y) {
   } else if (bytes == 2) {
     const Uint16* p = reinterpret_cast<const Uint16*>(row);
     for (int x = 0; x < kScreenWidth; ++x) wideRow[x] = colourOf[p[x]];
+  } else if (bytes == 4 && !f->Rloss && !f->Gloss && !f->Bloss) {
+    // Eight bits a channel: SDL_GetRGB's result is the field itself.
+    const Uint32* p = reinterpret_cast<const Uint32*>(row);
+    for (int x = 0; x < kScreenWidth; ++x)
+      wideRow[x] = ((p[x] & f->Rmask) >> f->Rshift) << 16 | ((p[x] & f->Gmask) >> f->Gshift) << 8 |
+                   (p[x] & f->Bmask) >> f->Bshift;
   } else {
     for (int x = 0; x < kScreenWidth; ++x) {
       Uint8 r, g, b;
@@ -107,6 +113,11 @@ static const Uint32* Across(SDL_Surface* picture, int y, int keep, int width) {
   for (int x = 0; x < width; ++x) {
     const Uint32 a = wideRow[columns[x].first], b = wideRow[columns[x].first + 1];
     const Uint32 w = columns[x].weight, v = 256 - w;
+    // Most columns of a picture grown twice or more are one source pixel.
+    if (w == 0) {
+      out[x] = a;
+      continue;
+    }
     // Red and blue side by side, then green: each field's sum stays below its next field.
     out[x] = ((((a & 0xFF00FF) * v + (b & 0xFF00FF) * w) >> 8) & 0xFF00FF) |
              ((((a & 0x00FF00) * v + (b & 0x00FF00) * w) >> 8) & 0x00FF00);
