@@ -30,7 +30,9 @@ void PrintUsage(FILE* stream) {
           "  --video FILE [--fps N] [--from A] [--to B]\n"
           "                            the show (or frames A to B) as an .mp4 or .mkv video with\n"
           "                            its music, at 25, 50 or 100 frames a second (default %d);\n"
-          "                            needs ffmpeg\n"
+          "                            needs ffmpeg; with a chapter for each photo and its\n"
+          "                            caption as subtitles; --subtitles FILE.srt writes them\n"
+          "                            to FILE.srt too\n"
           "  --check                   lists what the show will do with the folder and what a\n"
           "                            presenter would want to know; exit status 1 if the show\n"
           "                            would differ from what the folder seems to intend\n"
@@ -121,7 +123,7 @@ static constexpr int kMaxSeen = 32;
 struct Named {
   const char* seen[kMaxSeen];  // the options given, as kOptions names them
   int seenCount;
-  const char *pngName, *outDir, *video, *captions, *folder;
+  const char *pngName, *outDir, *video, *captions, *folder, *subtitles;
 };
 static Named given;
 
@@ -227,6 +229,7 @@ static const Option kOptions[] = {
     {"--captions", nullptr, true, &given.captions, nullptr},
     {"-C", nullptr, true, &given.folder, nullptr},
     {"--size", nullptr, true, nullptr, Size},
+    {"--subtitles", nullptr, true, &given.subtitles, nullptr},
     {"--check", nullptr, false, nullptr, Check},
     {"-h", "--help", false, nullptr, Help},
     {"-v", "--verbose", false, nullptr, Verbose},
@@ -296,11 +299,15 @@ static bool Validate() {
       {"--every", settings.job == kSequence},
       {"--fps", settings.job == kVideo},
       {"--size", settings.job != kCheck},
+      {"--subtitles", settings.job == kVideo},
   };
   for (const auto& owner : kOwners)
     if (!owner.allowed && WasGiven(owner.option))
       return Fail("%s does not go with this job%s", owner.option,
                   strcmp(owner.option, "-o") == 0 ? " (-o names the PNG of --frame or --at)" : "");
+  const size_t srt = given.subtitles ? strlen(given.subtitles) : 0;
+  if (given.subtitles && (srt < 5 || strcmp(given.subtitles + srt - 4, ".srt") != 0))
+    return Fail("--subtitles FILE must end in .srt: '%s'", given.subtitles);
   // x264's 4:2:0 pictures are of even sizes.
   if (settings.job == kVideo && (settings.width % 2 || settings.height % 2))
     return Fail("--size of a video takes even numbers, not %dx%d", settings.width, settings.height);
@@ -331,6 +338,8 @@ bool ParseOptions(int argc, char** argv) {
   if (given.captions && !settings.builtInCaptions &&
       !MakeAbsolute(given.captions, settings.captions))
     return Fail("path too long: %s", given.captions);
+  if (given.subtitles && !MakeAbsolute(given.subtitles, settings.subtitles))
+    return Fail("path too long: %s", given.subtitles);
   if (given.folder) snprintf(settings.folder, sizeof settings.folder, "%s", given.folder);
   return true;
 }

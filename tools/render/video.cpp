@@ -157,8 +157,8 @@ static bool WriteScreen(int fd) {
 }
 
 // The command line of ffmpeg reading raw frames on its standard input and the sound from
-// `sound`, into `argv` (room for 64); `rate`, `size` and `soundRate` hold its numbers.
-static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[64],
+// `sound`, into `argv` (room for 80); `rate`, `size` and `soundRate` hold its numbers.
+static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[80],
                             char rate[16], char size[32], char soundRate[16]) {
   snprintf(rate, 16, "%d", settings.fps);
   snprintf(size, 32, "%dx%d", settings.width, settings.height);
@@ -176,8 +176,10 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* a
   for (const char* a :
        {"-f", "s16le", "-ar", static_cast<const char*>(soundRate), "-ac", "2", "-i", sound})
     argv[count++] = a;
-  for (const char* a : {"-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "superfast",
-                        "-crf", "18", "-pix_fmt", "yuv420p", "-ar", kVideoSoundRate})
+  TrackInputs(argv, count);
+  for (const char* a :
+       {"-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "superfast", "-tune",
+        "stillimage", "-crf", "18", "-pix_fmt", "yuv420p", "-ar", kVideoSoundRate})
     argv[count++] = a;
   // MP4 carries AAC, whose encoder delay its edit list takes back; in Matroska that delay
   // would put the sound a frame late, so it gets lossless FLAC, which has none.
@@ -188,6 +190,7 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* a
   } else {
     for (const char* a : {"-c:a", "flac"}) argv[count++] = a;
   }
+  TrackOutputs(argv, count, mp4);
   argv[count++] = settings.output;
   argv[count] = nullptr;
 }
@@ -198,7 +201,7 @@ static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
   if (pipe(ends) != 0) return -1;
   // Room for a whole frame or two in the pipe, where Linux allows it.
   fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
-  const char* argv[64];
+  const char* argv[80];
   char rate[16], size[32], soundRate[16];
   FfmpegArguments(ffmpeg, sound, argv, rate, size, soundRate);
   child = fork();
@@ -282,6 +285,10 @@ int ExportVideo() {
   const long frames = (to - from) / step + 1;
   char sound[kPathSize];
   if (const int status = WriteSound(from, frames, sound)) return status;
+  if (const int status = PrepareTracks(from, to)) {
+    unlink(sound);
+    return status;
+  }
 
   // A reader that has gone away must not kill the writer: its exit status says why.
   signal(SIGPIPE, SIG_IGN);
@@ -290,6 +297,7 @@ int ExportVideo() {
   if (pipe < 0) {
     fprintf(stderr, "tolvane-render: cannot start %s: %s\n", ffmpeg, strerror(errno));
     unlink(sound);
+    RemoveTracks();
     return kExitOutput;
   }
   const bool fed = FeedFrames(pipe, from, step, frames);
@@ -297,6 +305,7 @@ int ExportVideo() {
   int status = 0;
   waitpid(child, &status, 0);
   unlink(sound);
+  RemoveTracks();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fed) {
     fprintf(stderr, "tolvane-render: ffmpeg could not make %s (its messages are above)\n",
             settings.output);
