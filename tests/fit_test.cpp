@@ -39,7 +39,7 @@ class Fit : public testing::Test {
   void SetUp() override {
     OpenTestDisplay(16);
     show.DemoFiles();
-    show.Photos(1);
+    show.Photos(2);
   }
 
   // The show under an X screen of `screen` (WxH), started from display number 91 up to the
@@ -160,6 +160,70 @@ TEST_F(Fit, UnknownDesktopSizeOpensTheShowsOwnSize) {
   ASSERT_NE(shot, nullptr);
   EXPECT_EQ(shot->w, kScreenWidth);
   SDL_FreeSurface(shot);
+}
+
+}  // namespace
+
+namespace {
+
+// What ffprobe says of `video`: one line of "key=value" pairs per stream and chapter.
+std::string Probe(const fs::path& dir, const fs::path& video) {
+  const fs::path out = dir / "probe.txt";
+  const std::string command =
+      "ffprobe -v error -show_entries stream=codec_type,codec_name,width,height:"
+      "chapter=start_time,end_time:chapter_tags=title -of compact=p=0 '" +
+      video.string() + "' > '" + out.string() + "'";
+  return system(command.c_str()) == 0 ? Slurp(out) : "";
+}
+
+// The opening and the first photo slot of a two-photo show at 1280x720: the picture's size, a
+// chapter for the opening and each slot named by its names line, and the captions as a
+// subtitle track of the container's kind and as the --subtitles file.
+TEST_F(Fit, VideoAtABigSizeHasChaptersAndCaptions) {
+  const struct {
+    const char* name;
+    const char* subtitles;
+  } kCases[] = {{"show.mp4", "codec_name=mov_text"}, {"show.mkv", "codec_name=subrip"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const fs::path video = show.Dir() / c.name, srt = show.Dir() / "show.srt";
+    const ShowRun run = ::Run(show.Dir(),
+                              {TOLVANE_RENDER, "--video", video.string(), "--size", "1280x720",
+                               "--fps", "25", "--to", "25s", "--subtitles", srt.string()},
+                              {}, 240);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string probe = Probe(show.Dir(), video);
+    EXPECT_NE(probe.find("codec_name=h264|codec_type=video|width=1280|height=720"),
+              std::string::npos)
+        << probe;
+    EXPECT_NE(probe.find(c.subtitles), std::string::npos) << probe;
+    EXPECT_NE(probe.find("start_time=0.000000|end_time=13.000000|tag:title=Opening"),
+              std::string::npos)
+        << probe;
+    EXPECT_NE(probe.find("start_time=13.000000|end_time=25.010000|tag:title=Everyone, plus the "
+                         "minibus"),
+              std::string::npos)
+        << probe;
+    // The first slot's description while its box stands, its names line with the photo.
+    const std::string cues = Slurp(srt);
+    EXPECT_EQ(cues.rfind("1\n00:00:13,000 --> 00:00:20,800\nDay one: the minibus", 0), 0u) << cues;
+    EXPECT_NE(cues.find("2\n00:00:21,000 --> 00:00:25,010\nEveryone, plus the minibus\n\n"),
+              std::string::npos)
+        << cues;
+  }
+}
+
+// Sizes the renderer refuses, with exit status 2.
+TEST_F(Fit, SizesOutsideTheRangeAreUsageErrors) {
+  const fs::path out = show.Dir() / "x.mp4";
+  for (const char* size : {"639x480", "1920", "1920x1080x", "7682x4320", "1281x720", "-640x480"}) {
+    SCOPED_TRACE(size);
+    const ShowRun run =
+        ::Run(show.Dir(), {TOLVANE_RENDER, "--video", out.string(), "--size", size}, {}, 60);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("--size"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
 }
 
 }  // namespace
