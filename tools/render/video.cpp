@@ -131,12 +131,28 @@ static bool WriteAll(int fd, const Uint8* data, size_t bytes) {
   return true;
 }
 
+// The last frame sent, and the video's length in seconds, as ffmpeg's -t reads it.
+static std::vector<Uint8> yuv;
+static char videoLength[32];
+
+static bool Decimated() {
+  return settings.width != kScreenWidth || settings.height != kScreenHeight;
+}
+
+// A frame unlike the last, after it: ffmpeg drops repeated frames, and would drop the end.
+static bool WriteEndMark(int fd) {
+  if (!Decimated() || yuv.empty()) return true;
+  std::vector<Uint8> mark(yuv);
+  mark[0] ^= 0xFF;
+  return WriteAll(fd, mark.data(), mark.size());
+}
+
 // Writes the display, at --size scaled, as one video frame. Most of a show stands still: an
 // unchanged screen is not scaled nor converted again.
 static bool WriteScreen(int fd) {
   // 4:2:0, as the video keeps it.
   const size_t frameBytes = static_cast<size_t>(settings.width) * settings.height * 3 / 2;
-  static std::vector<Uint8> yuv(frameBytes);
+  yuv.resize(frameBytes);
   static Uint8 last[kScreenWidth * kScreenHeight * 4];
   static bool converted = false;
   const size_t rowBytes = kScreenWidth * screen->format->BytesPerPixel;
@@ -191,6 +207,16 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* a
     for (const char* a : {"-c:a", "flac"}) argv[count++] = a;
   }
   TrackOutputs(argv, count, mp4);
+  // At a size of its own most frames repeat the one before: x264 gets each picture once,
+  // held until the next differs. The end mark after the last frame holds that up to the end,
+  // where the video is cut.
+  // A picture at least every second all the same, for players that seek to one.
+  static char decimate[64];
+  snprintf(decimate, sizeof decimate, "mpdecimate=hi=0:lo=0:frac=0:max=%d", settings.fps - 1);
+  if (Decimated())
+    for (const char* a : {"-vf", static_cast<const char*>(decimate), "-fps_mode", "vfr", "-t",
+                          static_cast<const char*>(videoLength)})
+      argv[count++] = a;
   argv[count++] = settings.output;
   argv[count] = nullptr;
 }
@@ -266,7 +292,7 @@ static bool FeedFrames(int pipe, int from, int step, long frames) {
     ProgressStep(i + 1);
   }
   ProgressEnd();
-  return fed;
+  return fed && WriteEndMark(pipe);
 }
 
 int ExportVideo() {
@@ -283,6 +309,8 @@ int ExportVideo() {
   // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
   const int step = kFramesPerSecond / settings.fps;
   const long frames = (to - from) / step + 1;
+  snprintf(videoLength, sizeof videoLength, "%ld.%02ld", frames * step / kFramesPerSecond,
+           frames * step % kFramesPerSecond);
   char sound[kPathSize];
   if (const int status = WriteSound(from, frames, sound)) return status;
   if (const int status = PrepareTracks(from, to)) {
