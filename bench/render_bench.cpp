@@ -165,6 +165,18 @@ void ComputePlainStep(benchmark::State& state, int depth) {
   }
 }
 
+// A jump back to the last slot of a 50-photo show: the show played again from its start, as
+// if every frame were drawn, every slot's caption pictures made on the way.
+void JumpBackToLastSlot(benchmark::State& state, int depth) {
+  OpenBenchShow(ShowFolder(kMaxPhotos), depth);
+  const int last = SlotStart(fotos);
+  StepTo(last, kOnePass);
+  const double start = ThreadNs();
+  for (auto _ : state) JumpTo(last);
+  state.counters["of_step"] =
+      (ThreadNs() - start) / static_cast<double>(state.iterations()) / kStepNs;
+}
+
 }  // namespace
 
 void RegisterRenderBenchmarks() {
@@ -184,5 +196,7 @@ void RegisterRenderBenchmarks() {
     benchmark::RegisterBenchmark(("Compute/plain_step" + bpp).c_str(), ComputePlainStep, depth);
     benchmark::RegisterBenchmark(("Pass/slot_start" + bpp).c_str(), FirstPassOfSlot, depth)
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Jump/back_to_slot_50" + bpp).c_str(), JumpBackToLastSlot, depth)
+        ->Unit(benchmark::kMillisecond);
   }
 }

@@ -56,6 +56,8 @@ inline constexpr const char* kFontFile = kFontName.text;    // the caption font
 inline constexpr const char* kMusicFile = kMusicName.text;  // the music module
 // The folder's own captions, read in place of the built-in ones when the file is there.
 inline constexpr char kCaptionFile[] = "captions.txt";
+// tolvane-make's record of the file each photo was made from; the show never reads it.
+inline constexpr char kSourcesFile[] = "photo-sources.txt";
 // Every file of a show folder but its photos, relative to the folder.
 inline constexpr const char* kShowFiles[] = {"gfx/load.png", "gfx/ohen.png", "gfx/back.png",
                                              "gfx/si.png",   "gfx/end.png",  kFontFile,

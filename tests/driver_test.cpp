@@ -350,7 +350,7 @@ TEST_F(Clock, PauseFreezesTheScreenThenResumesWhereTheShowWouldBe) {
 TEST_F(Clock, EscWindowCloseAndOtherEvents) {
   Uint32 base = 0;
   Press(SDLK_x);
-  Press(SDLK_SPACE);
+  Press(SDLK_q);
   EXPECT_TRUE(LoopPass(100, base));
   EXPECT_EQ(MainProgram, 1);
   Press(SDLK_ESCAPE);

@@ -8,9 +8,13 @@
 #include <fstream>
 #include <functional>
 
+#include <SDL_image.h>
+
 #include "showrun.h"
 #include "testing.h"
 #include "text/text.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -102,6 +106,132 @@ TEST_F(EndToEnd, EscDuringTheFadeEndsTheShowCleanly) {
   EXPECT_NE(run.err.find("Couldn't load gfx/foto01.jpg: "), std::string::npos);
 }
 
+// The presenter's keys in a three-photo show (slots at 1300, 3300 and 5300, the end picture
+// at 7300, the fade at 9800). Each case gives its keys as the clock shim delivers them, and
+// what follows the last one: the frame the next pass presents (a jump lands on it before any
+// step), or else how many frames on from the last one presented before the first key (a hold
+// is not caught up, a pause is). The screens presented over 40 frames from `compare` on are
+// the renderer's of the same frames; -1: the last screen is black, 0: the screens are left
+// (the live fade differs from the renderer's, see render_test).
+struct KeyCase {
+  const char* name;
+  std::string events;
+  int lands;            // -1: not a jump
+  int after;            // when not a jump: frames on, within a pass or two
+  int compare;          // first frame of the screens compared; -1 black, 0 none
+  int pauses, resumes;  // of the music
+};
+const KeyCase kKeyCases[] = {
+    {"Right in slot 0's caption: slot 1", "f1500:right", 3300, 0, 3300, 0, 0},
+    {"Left in slot 1's photo: its start", "f4200:left", 3300, 0, 3300, 0, 0},
+    {"Left early in slot 2: slot 1", "f5350:left", 3300, 0, 3300, 0, 0},
+    {"PageDown from the logo: slot 0", "f500:pagedown", 1300, 0, 1300, 0, 0},
+    {"Right from the last slot: the end picture", "f6000:right", 7300, 0, 7300, 0, 0},
+    {"PageUp from the end picture: the last slot", "f8000:pageup", 5300, 0, 5300, 0, 0},
+    {"Right in the fade: nothing", "f9850:right", -1, 4, 0, 0, 0},
+    {"Space, 3 s, Space: on from the held frame", "f1700:space,d3000:space", -1, 4, 1700, 1, 1},
+    {"B: black", "f1700:b,d1000:esc", -1, 4, -1, 1, 0},
+    {"'.' twice: the show again", "f1700:period,d1000:period", -1, 4, 1700, 1, 1},
+    // Held time is dropped and paused time caught up, whichever key came first.
+    {"P while held", "f1700:space,d1000:p,d1000:space,d1000:p", -1, 108, 1800, 1, 1},
+    {"Space while paused", "f1700:p,d1000:space,d1000:p,d1000:space", -1, 104, 1800, 1, 1},
+};
+
+TEST_F(EndToEnd, PresenterKeys) {
+  Photos(3);
+  for (const KeyCase& c : kKeyCases) {
+    SCOPED_TRACE(c.name);
+    const int from = c.compare > 0 ? c.compare : 1700, to = from + 40;
+    const std::string range = std::to_string(from) + "-" + std::to_string(to);
+    ShowRun run = Play({}, {{"TOLVANE_EVENTS", c.events}, {"TOLVANE_CAPTURE_RANGE", range}});
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::vector<long>> events;
+    for (const std::string& line : run.calls) {
+      char what[16];
+      long f, ms;
+      if (sscanf(line.c_str(), "event %15s %ld %ld", what, &f, &ms) == 3) events.push_back({f, ms});
+    }
+    ASSERT_FALSE(events.empty());
+    // A pass logs the clock after its events: the first one later than the last event took it.
+    int before = -1, next = -1;
+    for (const Pass& p : run.passes) {
+      if (p.ms <= events.front()[1]) before = p.frame;
+      if (p.ms > events.back()[1] && next < 0) next = p.frame;
+    }
+    if (c.lands >= 0) {
+      EXPECT_EQ(next, c.lands);
+    } else if (c.compare != -1) {
+      EXPECT_NEAR(next - before, c.after, 8);
+    }
+    if (c.compare != -1) {
+      EXPECT_EQ(run.LastFrame(), 10201) << "the show plays to its end";
+    }
+    int pauses = 0, resumes = 0;
+    for (const std::string& line : run.calls) {
+      pauses += line.rfind("music pause ", 0) == 0;
+      resumes += line.rfind("music resume ", 0) == 0;
+    }
+    EXPECT_EQ(pauses, c.pauses);
+    EXPECT_EQ(resumes, c.resumes);
+
+    if (c.compare < 0) {
+      SDL_Surface* shot = run.Screen(run.LastFrame());
+      ASSERT_NE(shot, nullptr);
+      EXPECT_EQ(Differences(shot, nullptr, 0, 0, kWholeScreen), 0) << "black";
+      SDL_FreeSurface(shot);
+      continue;
+    }
+    if (c.compare == 0) continue;
+    const fs::path pictures = show.Dir() / "render";
+    fs::remove_all(pictures);
+    const ShowRun render = ::Run(show.Dir(),
+                                 {TOLVANE_RENDER, "--out", pictures.string(), "--from",
+                                  std::to_string(from), "--to", std::to_string(to), "--every", "1"},
+                                 {}, 120);
+    ASSERT_EQ(render.status, 0) << render.err;
+    int compared = 0;
+    for (int f = from; f <= to; f++) {
+      SDL_Surface* shot = run.Screen(f);
+      if (!shot) continue;
+      char name[32];
+      snprintf(name, sizeof name, "frame-%06d.png", f);
+      SDL_Surface* decoded = IMG_Load((pictures / name).c_str());
+      ASSERT_NE(decoded, nullptr);
+      SDL_Surface* picture = SDL_DisplayFormat(decoded);
+      EXPECT_EQ(Differences(shot, picture, 0, 0, kWholeScreen), 0) << "frame " << f;
+      for (SDL_Surface* s : {shot, decoded, picture}) SDL_FreeSurface(s);
+      compared++;
+    }
+    EXPECT_GE(compared, 3);
+  }
+}
+
+// In a folder without a show: the text comes before SDL, the sound or the folder is looked at.
+TEST_F(EndToEnd, HelpAndVersionPrintAndExitBeforeStartingAnything) {
+  const fs::path empty = show.Dir() / "empty";
+  fs::create_directory(empty);
+  const struct {
+    std::vector<std::string> args;
+    std::string begins;
+  } kCases[] = {
+      {{"--help"}, "Usage: " TOLVANE_EXE " [-bpp N] [-warp] [-sw] [-windowed]\n"},
+      {{"-windowed", "-h"}, "Usage: "},
+      {{"--version"}, "tolvane 1.0\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args.back());
+    std::vector<std::string> command = {TOLVANE_EXE};
+    command.insert(command.end(), c.args.begin(), c.args.end());
+    const ShowRun run = ::Run(empty, command, {}, 30);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind(c.begins, 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+  const ShowRun help = ::Run(empty, {TOLVANE_EXE, "--help"}, {}, 30);
+  for (const char* said : {"Space", "PageDown", "PageUp", "B, .", kFontFile, kMusicFile})
+    EXPECT_NE(help.out.find(said), std::string::npos) << said;
+}
+
 TEST_F(EndToEnd, WithoutASoundDeviceTheShowRunsSilentWithItsFullTiming) {
   Photos(1);
   ShowRun run = Play({}, {{"SDL_AUDIODRIVER", "no-such-device"}});
@@ -113,7 +243,6 @@ TEST_F(EndToEnd, WithoutASoundDeviceTheShowRunsSilentWithItsFullTiming) {
 
 // The folder's own captions.txt in the live show.
 
-namespace fs = std::filesystem;
 constexpr SDL_Color kWhite = {255, 255, 255, 0}, kAlias = {102, 102, 255, 0};  // the captions'
 constexpr char kAudioReport[] =
     "Opened audio at 44050 Hz 16 bit stereo, 32768 bytes audio buffer\n";

@@ -6,6 +6,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <SDL_image.h>
 
@@ -393,17 +400,29 @@ TEST_F(Make, AnExistingFolderIsReplacedOnlyWithForceAndOnlyWhenComplete) {
   // A failed remake leaves the old show as it was.
   run = MakeShow({photo, "missing.jpg", "--force"});
   EXPECT_EQ(run.status, kMakeBadFile);
-  EXPECT_NE(run.err.find("missing.jpg: No such file or directory"), std::string::npos);
+  EXPECT_NE(run.err.find("missing.jpg: no such file or folder"), std::string::npos) << run.err;
   EXPECT_TRUE(fs::exists(showDir / "mine.txt"));
 
   run = MakeShow({photo, photo, "--force"});
   EXPECT_EQ(run.status, kMadeOk) << run.err;
-  EXPECT_FALSE(fs::exists(showDir / "mine.txt"));
+  EXPECT_EQ(Slurp(showDir / "mine.txt"), "the presenter's notes\n");
   EXPECT_TRUE(fs::exists(showDir / "gfx/foto02.jpg"));
   EXPECT_TRUE(Leftovers().empty());
 
-  // --force replaces show folders only, and never one that holds the photos.
-  fs::create_directories(work.Dir() / "home");
+  // A show without the record of its sources, as an older tolvane-make made it: replaced only
+  // when it holds nothing but a show's files, and its captions are kept as they are.
+  fs::remove(showDir / kSourcesFile);
+  EXPECT_EQ(MakeShow({photo, "--force"}).status, kMakeUsage);
+  fs::remove(showDir / "mine.txt");
+  std::ofstream(showDir / kCaptionFile) << "Eva\n-\nOur own words\n#\n";
+  run = MakeShow({photo, "--force"});
+  EXPECT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_EQ(Slurp(showDir / kCaptionFile), "Eva\n-\nOur own words\n#\n");
+  EXPECT_NE(run.err.find("captions.txt is kept as it is"), std::string::npos) << run.err;
+
+  // --force replaces show folders only, never one that merely has a gfx/ folder, and never
+  // one that holds the photos.
+  fs::create_directories(work.Dir() / "home/gfx");
   std::ofstream(work.Dir() / "home/letter.txt") << "dear\n";
   showDir = work.Dir() / "home";
   EXPECT_EQ(MakeShow({photo, "--force"}).status, kMakeUsage);
@@ -461,6 +480,152 @@ TEST_F(Make, ThePresentersOwnPicturesAndMusicAreCheckedBeforeAnythingIsMade) {
     Image picture = Load(showDir / name);
     EXPECT_EQ(picture.v->Xsize, kScreenWidth) << name;
     EXPECT_EQ(picture.v->Ysize, kScreenHeight) << name;
+  }
+}
+
+// The caption blocks of captions.txt, each from its names line to its end line.
+std::vector<std::string> Blocks(const fs::path& path) {
+  std::vector<std::string> blocks;
+  std::istringstream in(Slurp(path));
+  std::string line, block;
+  for (int n = 0; std::getline(in, line); ++n) {
+    block += line + "\n";
+    if (n >= 2 && line[0] == '#') {
+      blocks.push_back(block);
+      block.clear();
+      n = -1;
+    }
+  }
+  return blocks;
+}
+
+TEST_F(Make, RemakingKeepsEachCaptionWithItsPhotoAndThePresentersFiles) {
+  const double green[] = {0, 255, 0}, grey[] = {128, 128, 128};
+  Photo("a.jpg", kRed);
+  Photo("b.jpg", kBlue);
+  Photo("c.jpg", green);
+  Photo("small.jpg", grey, 120, 90);
+  ShowRun run = MakeShow({"a.jpg", "b.jpg", "c.jpg", "small.jpg"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_NE(run.err.find("small.jpg: warning: "), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("blurred"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("template"), std::string::npos) << run.out;
+
+  // The presenter writes two captions and drops in a video and notes.
+  std::vector<std::string> blocks = Blocks(showDir / kCaptionFile);
+  ASSERT_EQ(blocks.size(), 4u);
+  blocks[1] = "Bára, Jiří\n-\nThe blue one\n#\n";
+  blocks[3] = "Zoë\n-\nA small one\non two lines\n#\n";
+  std::ofstream(showDir / kCaptionFile) << blocks[0] + blocks[1] + blocks[2] + blocks[3];
+  std::string video(100000, '\0');
+  for (size_t i = 0; i < video.size(); ++i) video[i] = static_cast<char>(i * 7919 >> 3);
+  std::ofstream(showDir / "show.mp4", std::ios::binary) << video;
+  fs::create_directories(showDir / "notes");
+  std::ofstream(showDir / "notes/plan.txt") << "plan\n";
+
+  // One photo added in the middle, one removed.
+  Photo("new.jpg", kRed, 300, 400);
+  run = MakeShow({"a.jpg", "new.jpg", "b.jpg", "small.jpg", "--force"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  const std::vector<std::string> remade = Blocks(showDir / kCaptionFile);
+  ASSERT_EQ(remade.size(), 4u);
+  EXPECT_EQ(remade[0], blocks[0]);
+  EXPECT_NE(remade[1].find("new.jpg"), std::string::npos) << remade[1];
+  EXPECT_EQ(remade[2], blocks[1]);
+  EXPECT_EQ(remade[3], blocks[3]);
+  EXPECT_EQ(Slurp(showDir / kRemovedCaptionFile), blocks[2]);
+  EXPECT_NE(run.err.find("1 caption block of photos no longer in the show"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.out.find("template"), std::string::npos) << run.out;
+  EXPECT_EQ(Slurp(showDir / "show.mp4"), video);
+  EXPECT_EQ(Slurp(showDir / "notes/plan.txt"), "plan\n");
+  EXPECT_FALSE(fs::exists(showDir / "gfx/foto05.jpg"));
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+// A folder that appears at SHOWDIR while the photos are prepared: the run is held still
+// while its work folder exists, the folder made, and the run let go.
+TEST_F(Make, AFolderThatAppearsWhileTheShowIsMadeIsLeftWhole) {
+  std::vector<std::string> args = {TOLVANE_MAKE, "-o", showDir.string()};
+  for (int i = 0; i < 8; ++i)
+    args.push_back(Photo("p" + std::to_string(i) + ".jpg", kBlue, 3000, 2000).string());
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    freopen("/dev/null", "w", stdout);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  // Until the work folder is seen and the run held, or the run has ended.
+  bool held = false, ended = false;
+  int status = 0;
+  while (!held && !ended) {
+    for (const std::string& name : Leftovers())
+      if (name.find(".show.making-") == 0) held = kill(pid, SIGSTOP) == 0;
+    if (!held) ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!held && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (ended) GTEST_SKIP() << "the run ended before it could be held";
+  const bool inTime = !fs::exists(showDir);  // the run had not finished when it was held
+  fs::create_directories(showDir);
+  std::ofstream(showDir / "mine.txt") << "mine\n";
+  kill(pid, SIGCONT);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  if (!inTime) GTEST_SKIP() << "the run ended before it could be held";
+  EXPECT_EQ(WEXITSTATUS(status), kMakeUsage);
+  EXPECT_EQ(Slurp(showDir / "mine.txt"), "mine\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(showDir), fs::directory_iterator()), 1);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Make, EachBadPhotoIsToldWithItsOwnReasonOnAnyThread) {
+  Save(Marked(800, 600), work.Dir() / "whole.jpg");
+  Save(Marked(800, 600), work.Dir() / "whole.png");
+  const std::string jpeg = Slurp(work.Dir() / "whole.jpg"), png = Slurp(work.Dir() / "whole.png");
+  std::vector<std::string> args = {"--skip-bad"};
+  for (int i = 0; i < 4; ++i) {
+    const std::string n = std::to_string(i);
+    std::ofstream(work.Dir() / ("cut" + n + ".jpg"), std::ios::binary) << jpeg.substr(0, 2000);
+    std::ofstream(work.Dir() / ("cut" + n + ".png"), std::ios::binary) << png.substr(0, 2000);
+    args.insert(args.end(), {"whole.jpg", "cut" + n + ".jpg", "cut" + n + ".png"});
+  }
+  ShowRun run = MakeShow(args);
+  EXPECT_EQ(run.status, kMadeOk) << run.err;
+  std::istringstream lines(run.err);
+  int told = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("left out ") == std::string::npos) continue;
+    ++told;
+    const bool isJpeg = line.find(".jpg: ") != std::string::npos;
+    EXPECT_NE(line.find(isJpeg ? "Jpeg" : "png"), std::string::npos) << line;
+  }
+  EXPECT_EQ(told, 8) << run.err;
+  EXPECT_EQ(run.err.find("VIPS-WARNING"), std::string::npos) << run.err;
+}
+
+// A limit on the size of files written makes a write fail as a full disk does, without a
+// disk to fill: below a prepared photo's size, and between it and the font's.
+TEST_F(Make, AWriteThatFailsIsExitStatus4AtEveryStep) {
+  VipsImage* noise = nullptr;
+  ASSERT_EQ(vips_gaussnoise(&noise, 800, 600, "sigma", 60.0, nullptr), 0);
+  Save(Image(noise), work.Dir() / "noise.jpg");
+  for (const rlim_t limit : {rlim_t{8 << 10}, rlim_t{400 << 10}}) {
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{limit, before.rlim_max};
+    const auto handler = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    ShowRun run = MakeShow({"noise.jpg", "noise.jpg", "--skip-bad"});
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, handler);
+    EXPECT_EQ(run.status, kMakeWrite) << limit << run.err;
+    EXPECT_NE(run.err.find("cannot "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("left out"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(showDir));
+    EXPECT_TRUE(Leftovers().empty());
   }
 }
 

@@ -403,6 +403,17 @@ TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
         "PROBLEM  sfx/belong.mod cannot be played",
         "8 problems: the show would differ from what this folder seems to intend."})
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+
+  // A small photo is a note: the show plays it as the folder has it, small in the frame.
+  ASSERT_TRUE(WriteTestJpeg((dir / "gfx" / "foto01.jpg").string(), JpegKind{}, 120, 90, 90,
+                            [](int, std::vector<Uint8>& row) { row.assign(row.size(), 200); }));
+  const ShowRun small = Render(dir, {"--check", "--captions", "captions.txt"});
+  EXPECT_EQ(small.status, 1);
+  EXPECT_NE(small.out.find("note     gfx/foto01.jpg is only 120x90, less than half the 394x290 "
+                           "photo area both ways"),
+            std::string::npos)
+      << small.out;
+  EXPECT_NE(small.out.find("8 problems"), std::string::npos) << small.out;
 }
 
 TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {

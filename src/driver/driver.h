@@ -25,11 +25,15 @@ extern Mix_Music* music;
 // Scans the options from the last argument backwards into depth and flags; prints the usage
 // line for the first unrecognised argument and stops there.
 void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags);
+// Prints the help (for -h or --help) or the version (--version) on standard output when an
+// argument asks for it, and returns whether one did. Called by StartUp before SDL starts.
+bool PrintInfo(int argc, char** argv);
 // The live show's start-up: SDL, audio, options, the font engine, the display and cursor,
 // LoadShow behind the loading screen and its busy wait, the music, StartShow. Returns the
 // clock base; exits with status 1 or 2 on fatal failures.
 Uint32 StartUp(int argc, char** argv);
-// Takes every pending event off the queue: Esc and window close stop, P pauses.
+// Takes every pending event off the queue: Esc and window close stop, P pauses, the
+// presenter keys go to PresenterKey.
 void ProcessEvents();
 // Turns the time from `base` to `now` into steps, each strictly more than 10 ms; takes them
 // with StepTo and returns the new base, which keeps the remainder.
@@ -123,5 +127,37 @@ void SetUpCaption(int f, int slot);
 // Called by Render in the slot range before anything is drawn: carries out a hide request.
 void HandleHideRequest();
 
-// Puts the driver's globals back to their start values (frees the fade snapshot).
+// Presenter keys (keys.cpp): hold, blank, next and previous photo, beside P and Esc.
+
+// Hold, toggled by Space, and blank, toggled by B or '.': 0 or 1 each. While either is set
+// the show takes no step and the music is paused; blank draws black instead of the show.
+extern Uint8 mhold, mblank;
+// Called by ProcessEvents for every key pressed while the show runs; acts on Space, B, '.',
+// Right, PageDown, Left and PageUp, and ignores the rest.
+void PresenterKey(SDLKey key);
+// The first frame of the slot after the one `f` is in (from the logo, of the first slot; from
+// the last, of the end picture), or -1 from the end picture and the fade.
+int NextTarget(int f);
+// The first frame of the slot `f` is in when more than 2 s into it, else of the slot before
+// (from the first slot and the logo, of the first slot); from the end picture, of the last
+// slot; -1 from the fade and in a show without photos.
+int BackTarget(int f);
+// Puts the show at frame `to` as if played from its start with every frame drawn: forward by
+// the steps in between, back (or to the frame shown) by playing it again from StartShow.
+// Drawing it is the caller's; the loop draws it next, with no step taken before.
+void JumpTo(int to);
+// Whether a paused pass must still read the clock: a hold has time that must not be caught up.
+bool HoldTimed();
+// Called by LoopPass with the tick it reads, after the events: returns the clock base moved on
+// by the time held since the last reading, or set to `now` after a jump.
+Uint32 PresenterClock(Uint32 now, Uint32 base);
+// The loop's drawing pass: Render(f), or black while blanked.
+void DrawPass(int f);
+// Puts the keys' state back to its start values.
+void ResetKeys();
+
+// Puts the show's state back to its start values: frame, photo, fade snapshot, hide request.
+void ResetSchedule();
+// Puts the driver's globals back to their start values (frees the fade snapshot), the run and
+// pause flags and the keys' state among them.
 void ResetDriver();

@@ -20,6 +20,7 @@ void ProcessEvents() {
     if (event.type != SDL_KEYDOWN) continue;
     if (event.key.keysym.sym == kQuitKey) MainProgram = 0;
     if (event.key.keysym.sym == kPauseKey) mpause = 1 - mpause;
+    PresenterKey(event.key.keysym.sym);
   }
 }
 
@@ -49,10 +50,14 @@ Uint32 RunDueSteps(Uint32 now, Uint32 base) {
 bool LoopPass(Uint32 (*tick)(), Uint32& base) {
   ProcessEvents();
   // While paused no time is read and the base stays put, so resuming computes every step of
-  // the pause at once. The tick is read after the events: it counts the time they took.
-  if (!mpause) {
-    base = RunDueSteps(tick(), base);
-    Render(frame);
+  // the pause at once; but time held is read, paused or not, never to be caught up. The tick
+  // is read after the events: it counts the time they took.
+  if (mpause) {
+    if (HoldTimed()) base = PresenterClock(tick(), base);
+  } else {
+    const Uint32 now = tick();
+    base = RunDueSteps(now, PresenterClock(now, base));
+    DrawPass(frame);
     Present();
   }
   return MainProgram != 0;

@@ -143,15 +143,20 @@ void Render(int f) {
   if (f < EndPictureStart()) DrawObjects(f);
 }
 
-void ResetDriver() {
+void ResetSchedule() {
   frame = 0;
-  MainProgram = 1;
-  mpause = 0;
   foto2 = -1;
   foto2x = kPhotoX;
   foto2y = kPhotoY;
   if (fade) SDL_FreeSurface(fade);
   fade = nullptr;
   doflash = 0;
+}
+
+void ResetDriver() {
+  ResetSchedule();
+  MainProgram = 1;
+  mpause = 0;
   captionSource = nullptr;
+  ResetKeys();
 }

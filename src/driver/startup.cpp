@@ -88,6 +88,7 @@ static void OpenDisplay(Uint8 depth, Uint32 flags) {
 }
 
 Uint32 StartUp(int argc, char** argv) {
+  if (PrintInfo(argc, argv)) exit(0);
   if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
     fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
     exit(1);

@@ -51,7 +51,8 @@ SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Co
 // replaces is freed if an earlier PrepareText made it; any other picture is only dropped.
 void PrepareText(CIB* object, TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg,
                  bool centre, int minWidth, int minHeight, TextEncoding encoding = kLatin1);
-// Frees the pictures that PrepareText made and their objects still hold. Called at shutdown.
+// Frees the pictures that PrepareText made and their objects still hold. Called at shutdown,
+// and when a jump back plays the show again from its start.
 void ReleaseTextPictures();
 
 // The caption table.

@@ -14,8 +14,9 @@
 //   TOLVANE_EVENTS    comma-separated events "f<frame>:<what>", "t<ms>:<what>" or "d<ms>:<what>"
 //                     (that long after the event before it was delivered), what being
 //                     esc, p, shiftp (P with Shift and Caps Lock held), pup (P released), x
-//                     (another key), fkey (F), resize<W>x<H> (the window resized), quit, or
-//                     storm (a burst of unrelated events); each is delivered once, in order
+//                     (another key), fkey (F), resize<W>x<H> (the window resized), quit,
+//                     storm (a burst of unrelated events), or a presenter's key: space, right,
+//                     pagedown, left, pageup, b, period; each is delivered once, in order
 //   TOLVANE_SHIM_LOG  file that receives one line per presented frame: "<frame> <ms>"
 //   TOLVANE_CALL_LOG  file that receives a line for each of these, as it happens:
 //                       video <depth> <flags, 0x hex> <bits per pixel obtained, 0 if refused>
@@ -23,6 +24,7 @@
 //                       text <frame>                       (a line of text rendered)
 //                       surface <frame> <width> <height>   (a surface made by the program)
 //                       mem <frame> <heap bytes in use> <resident kB>
+//                       music pause|resume <frame>         (the program paused or resumed it)
 //   TOLVANE_MEM_EVERY "<first>:<period>": a mem line at the first presented frame at or after
 //                     first, first + period, first + 2 period, ...
 #include <SDL.h>
@@ -96,8 +98,8 @@ SDL_Event KeyEvent(SDLKey key, Uint8 type = SDL_KEYDOWN, SDLMod mod = KMOD_NONE)
   return e;
 }
 
-// Everything but a press of Esc or P and a window close: pointer, buttons, other keys (also
-// releases of Esc and P), focus, resize, expose, user events.
+// Everything but a press of Esc, P or a presenter's key and a window close: pointer, buttons, other
+// keys (also releases of Esc and P), focus, resize, expose, user events.
 SDL_Event StormEvent(int i) {
   SDL_Event e = {};
   switch (i % 8) {
@@ -114,8 +116,8 @@ SDL_Event StormEvent(int i) {
       e.button.button = static_cast<Uint8>(1 + i % 5);
       break;
     case 2:
-      e = KeyEvent(static_cast<SDLKey>(SDLK_a + i % 15));
-      break;  // a ... o
+      e = KeyEvent(static_cast<SDLKey>(SDLK_c + i % 13));
+      break;  // c ... o: none of them a presenter's key
     case 3:
       e = KeyEvent(i % 2 ? SDLK_ESCAPE : SDLK_p, SDL_KEYUP);
       break;
@@ -143,6 +145,24 @@ SDL_Event StormEvent(int i) {
   return e;
 }
 
+// The presenter's keys by the names a script gives them.
+struct NamedKey {
+  const char* name;
+  SDLKey key;
+};
+constexpr NamedKey kPresenterKeys[] = {{"space", SDLK_SPACE},       {"right", SDLK_RIGHT},
+                                       {"pagedown", SDLK_PAGEDOWN}, {"left", SDLK_LEFT},
+                                       {"pageup", SDLK_PAGEUP},     {"b", SDLK_b},
+                                       {"period", SDLK_PERIOD}};
+
+// The key named by the whole of `what`, up to a comma or the end.
+const NamedKey* NamedPresenterKey(const char* what) {
+  const size_t length = strcspn(what, ",");
+  for (const NamedKey& key : kPresenterKeys)
+    if (strlen(key.name) == length && strncmp(what, key.name, length) == 0) return &key;
+  return nullptr;
+}
+
 void ParseEvents(const char* text) {
   while (text && *text) {
     ScriptedEvent s = {};
@@ -150,7 +170,10 @@ void ParseEvents(const char* text) {
     char* rest;
     s.when = strtol(text + 1, &rest, 10);
     const char* what = rest + 1;
-    if (strncmp(what, "esc", 3) == 0) {
+    if (const NamedKey* key = NamedPresenterKey(what)) {
+      s.what = key->name;
+      s.event = KeyEvent(key->key);
+    } else if (strncmp(what, "esc", 3) == 0) {
       s.what = "esc";
       s.event = KeyEvent(SDLK_ESCAPE);
     } else if (strncmp(what, "shiftp", 6) == 0) {
@@ -365,4 +388,24 @@ extern "C" SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height
   if (callLog && CalledByProgram(__builtin_return_address(0)))
     fprintf(callLog, "surface %d %d %d\n", *programFrame, width, height);
   return real(flags, width, height, depth, rmask, gmask, bmask, amask);
+}
+
+// The music's pause and resume, which the program asks for and the sound device never shows.
+static void LogMusic(const char* what, void* returnAddress) {
+  if (callLog && CalledByProgram(returnAddress))
+    fprintf(callLog, "music %s %d\n", what, *programFrame);
+}
+
+extern "C" void Mix_PauseMusic(void) {
+  SetUp();
+  static auto real = reinterpret_cast<void (*)()>(dlsym(RTLD_NEXT, "Mix_PauseMusic"));
+  LogMusic("pause", __builtin_return_address(0));
+  real();
+}
+
+extern "C" void Mix_ResumeMusic(void) {
+  SetUp();
+  static auto real = reinterpret_cast<void (*)()>(dlsym(RTLD_NEXT, "Mix_ResumeMusic"));
+  LogMusic("resume", __builtin_return_address(0));
+  real();
 }

@@ -2,20 +2,26 @@
 // SHOWDIR's name, so that a failure or an interruption never leaves half a show in its place.
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <ftw.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "designs.h"
 #include "make.h"
+#include "render.h"
 
 // The demo's module, built into the program (music.cpp).
 extern const unsigned char demoModule[], demoModuleEnd[];
@@ -30,9 +36,86 @@ __attribute__((format(printf, 1, 2))) static bool Fail(const char* format, ...) 
   return false;
 }
 
-static bool IsDir(const char* path) {
+// The show SHOWDIR holds when --force replaces it: whether it has the record of its
+// sources, and the record.
+static bool replacing = false;
+static bool oldRecorded = false;
+static ShowSources oldSources;
+// The caption file of a show without the record is the presenter's: kept as it is.
+static bool keepOldCaptions = false;
+
+// A name of the form foto01.jpg ... foto50.jpg, with its number.
+static int PhotoNumber(const char* name) {
+  int number = 0, length = 0;
+  if (sscanf(name, "foto%2d.jpg%n", &number, &length) != 1 || length != 10 || strlen(name) != 10 ||
+      !isdigit(static_cast<unsigned char>(name[4])) || number < 1 || number > kMaxPhotos)
+    return 0;
+  return number;
+}
+
+// Whether `name` in the show folder's `sub` ("", "gfx" or "sfx") is one of a show's own files.
+static bool ShowName(const char* sub, const char* name) {
+  char path[300];
+  snprintf(path, sizeof path, "%s%s%s", sub, sub[0] ? "/" : "", name);
+  for (const char* file : kShowFiles)
+    if (strcmp(path, file) == 0) return true;
+  if (strcmp(sub, "gfx") == 0) return PhotoNumber(name) > 0;
+  return strcmp(path, kCaptionFile) == 0;
+}
+
+// Whether the old show's `name` in `sub` was made by tolvane-make and goes with the old show:
+// with the record, the files it names, and the caption files whose text the new show's took
+// up; without, a show's own files but a caption file that --captions does not replace.
+static bool MadeByUs(const char* sub, const char* name) {
+  if (sub[0] == '\0') {
+    if (strcmp(name, kSourcesFile) == 0) return oldRecorded;
+    if (strcmp(name, kRemovedCaptionFile) == 0) return oldRecorded && !made.captions;
+    if (strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
+  }
+  if (!ShowName(sub, name)) return false;
+  if (strcmp(sub, "gfx") == 0 && PhotoNumber(name) && oldRecorded)
+    return PhotoNumber(name) <= oldSources.photos;
+  return true;
+}
+
+// Folders are read up to this many entries: a show folder holds some sixty files, and a
+// presenter's few more; the bound keeps a loop over a strange folder finite.
+constexpr int kMostEntries = 100000;
+
+// Calls `each` with every entry of `dir` but . and ..; false when the folder cannot be read
+// or holds more than kMostEntries.
+template <typename Each>
+static bool ForEachEntry(const char* dir, Each each) {
+  DIR* d = opendir(dir);
+  if (!d) return false;
+  int n = 0;
+  bool ok = true;
+  while (dirent* e = readdir(d)) {
+    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+    if (++n > kMostEntries || !each(e->d_name)) {
+      ok = false;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+static bool IsRealDir(const char* path) {
   struct stat s;
-  return stat(path, &s) == 0 && S_ISDIR(s.st_mode);
+  return lstat(path, &s) == 0 && S_ISDIR(s.st_mode);
+}
+
+// A folder that holds nothing but a show's own files, as an older tolvane-make made them.
+static bool OnlyShowFiles(const char* dir) {
+  return ForEachEntry(dir, [&](const char* name) {
+    char sub[2 * kMakePath];
+    snprintf(sub, sizeof sub, "%s/%s", dir, name);
+    if (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)
+      return IsRealDir(sub) &&
+             ForEachEntry(sub, [&](const char* inner) { return ShowName(name, inner); });
+    return ShowName("", name);
+  });
 }
 
 // Whether `path` lies in `folder` (both as they resolve).
@@ -43,29 +126,33 @@ static bool Inside(const char* path, const char* folder) {
   return strncmp(p, f, n) == 0 && (p[n] == '/' || p[n] == '\0');
 }
 
-// An empty folder or one with a gfx/ folder: what --force may replace without losing more
-// than a show.
-static bool LooksLikeShow(const char* dir) {
-  char gfx[kMakePath + 8];
-  snprintf(gfx, sizeof gfx, "%s/gfx", dir);
-  if (IsDir(gfx)) return true;
-  DIR* d = opendir(dir);
-  if (!d) return false;
-  int entries = 0;
-  while (dirent* e = readdir(d))
-    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) ++entries;
-  closedir(d);
-  return entries == 0;
+// Reads what SHOWDIR holds: a show tolvane-make made (with the record), one an older
+// tolvane-make made (nothing but a show's files), or something --force may not replace.
+static bool ReadOldShow(const char* dir) {
+  char record[kMakePath + 32];
+  snprintf(record, sizeof record, "%s/%s", dir, kSourcesFile);
+  oldRecorded = ReadSources(record, oldSources);
+  if (!oldRecorded) oldSources.photos = 0;
+  if (!oldRecorded && !OnlyShowFiles(dir))
+    return Fail(
+        "%s is not a show folder made by tolvane-make (it has no %s it can read, and "
+        "holds other files): --force replaces only show folders",
+        dir, kSourcesFile);
+  char caption[kMakePath + 32];
+  snprintf(caption, sizeof caption, "%s/%s", dir, kCaptionFile);
+  keepOldCaptions = !oldRecorded && !made.captions && access(caption, F_OK) == 0;
+  return true;
 }
 
 bool MayMakeShowDir() {
   const char* dir = made.showDir;
   struct stat s;
+  replacing = false;
   if (lstat(dir, &s) != 0) return true;
   if (!made.force) return Fail("%s exists: name another folder, or replace it with --force", dir);
-  if (!S_ISDIR(s.st_mode) || !LooksLikeShow(dir))
-    return Fail("%s is not a show folder (it has no gfx/): --force replaces only show folders",
-                dir);
+  if (!S_ISDIR(s.st_mode))
+    return Fail("%s is not a show folder: --force replaces only show folders", dir);
+  if (!ReadOldShow(dir)) return false;
   for (int i = 0; i < made.inputCount; ++i)
     if (Inside(made.inputs[i], dir))
       return Fail("%s lies in %s, which --force would replace: name another folder", made.inputs[i],
@@ -73,7 +160,28 @@ bool MayMakeShowDir() {
   for (const char* file : {made.background, made.logo, made.end, made.captions, made.music})
     if (file && Inside(file, dir))
       return Fail("%s lies in %s, which --force would replace: name another folder", file, dir);
+  // A photo the presenter put in gfx/ under a name the new show needs.
+  const int photos = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
+  for (int k = 1; k <= photos; ++k) {
+    char name[24], path[kMakePath + 32];
+    snprintf(name, sizeof name, "foto%02d.jpg", k);
+    snprintf(path, sizeof path, "%s/gfx/%s", dir, name);
+    if (!MadeByUs("gfx", name) && access(path, F_OK) == 0)
+      return Fail(
+          "%s was not made by tolvane-make, and the new show needs its name: move it "
+          "away first",
+          path);
+  }
+  replacing = true;
   return true;
+}
+
+bool KeepsOldCaptions() {
+  return keepOldCaptions;
+}
+
+const ShowSources* OldSources() {
+  return replacing && oldRecorded ? &oldSources : nullptr;
 }
 
 // SHOWDIR without trailing slashes, its parent folder and its last name.
@@ -91,42 +199,50 @@ static void SplitShowDir(char* parent, char* name, size_t size) {
   }
 }
 
-// The work folder while it is being filled, for an interruption to remove.
+// Removes the files tolvane-make makes in a show or work folder, by name, and the folder
+// when nothing else is left in it; only what a signal handler may call. Whether it is gone.
+static bool RemoveMadeFiles(const char* dir, size_t length) {
+  char path[kMakePath + 64];
+  auto at = [&](const char* part) {
+    memcpy(path, dir, length);
+    memcpy(path + length, part, strlen(part) + 1);
+    return path;
+  };
+  char photo[] = "/gfx/fotoNN.jpg", work[] = "/gfx/.photoNN.jpg";
+  for (int k = 0; k <= kMaxPhotos; ++k) {
+    photo[9] = work[11] = static_cast<char>('0' + k / 10);
+    photo[10] = work[12] = static_cast<char>('0' + k % 10);
+    unlink(at(photo));
+    unlink(at(work));
+  }
+  for (const char* file : {"/gfx/load.png", "/gfx/ohen.png", "/gfx/back.png", "/gfx/si.png",
+                           "/gfx/end.png", "/gfx/arial.ttf", "/sfx/belong.mod"})
+    unlink(at(file));
+  // The caption files of a work folder hold a copy of the presenter's text only: its record
+  // is written before them, and says it is one of ours.
+  if (access(at("/photo-sources.txt"), F_OK) == 0) {
+    unlink(at("/captions.txt"));
+    unlink(at("/captions.removed.txt"));
+    unlink(at("/photo-sources.txt"));
+  }
+  rmdir(at("/gfx"));
+  rmdir(at("/sfx"));
+  return rmdir(at("")) == 0;
+}
+static_assert(sizeof kSourcesFile == sizeof "photo-sources.txt" &&
+                  sizeof kRemovedCaptionFile == sizeof "captions.removed.txt",
+              "RemoveMadeFiles names the record and the removed captions");
+
+// The work folder while it is being filled, for an interruption to remove; it is locked
+// while this run lives, so that another run tells it from one a killed run left.
 static char workDir[kMakePath];
 static size_t workLength;
-
-// Appends `part` to the work folder's name in `path`; only what a signal handler may call.
-static void WorkPath(char* path, const char* part) {
-  const size_t n = strlen(part);
-  memcpy(path, workDir, workLength);
-  memcpy(path + workLength, part, n + 1);
-}
+static int workLock = -1;
 
 // Ctrl-C or a kill while the folder is made: its files are removed by name (the handler may
 // not walk folders), then the signal ends the program as it would have.
 static void RemoveWorkAndStop(int signal) {
-  if (workLength) {
-    char path[kMakePath + 64];
-    char photo[] = "/gfx/fotoNN.jpg", work[] = "/gfx/.photoNN.jpg";
-    for (int k = 0; k <= kMaxPhotos; ++k) {
-      photo[9] = work[11] = static_cast<char>('0' + k / 10);
-      photo[10] = work[12] = static_cast<char>('0' + k % 10);
-      WorkPath(path, photo);
-      unlink(path);
-      WorkPath(path, work);
-      unlink(path);
-    }
-    for (const char* file :
-         {"/gfx/load.png", "/gfx/ohen.png", "/gfx/back.png", "/gfx/si.png", "/gfx/end.png",
-          "/gfx/arial.ttf", "/sfx/belong.mod", "/captions.txt"}) {
-      WorkPath(path, file);
-      unlink(path);
-    }
-    for (const char* folder : {"/gfx", "/sfx", ""}) {
-      WorkPath(path, folder);
-      rmdir(path);
-    }
-  }
+  if (workLength) RemoveMadeFiles(workDir, workLength);
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
@@ -145,12 +261,46 @@ void ForgetWorkFolder() {
   workLength = 0;
 }
 
+// Work folders of SHOWDIR that runs killed outright left behind: removed, but for what
+// tolvane-make did not make, which is left with a line.
+void RemoveStaleWork() {
+  char parent[kMakePath], name[kMakePath], prefix[kMakePath + 16];
+  SplitShowDir(parent, name, sizeof parent);
+  snprintf(prefix, sizeof prefix, ".%s.making-", name);
+  const size_t n = strlen(prefix);
+  std::vector<std::string> stale;
+  ForEachEntry(parent, [&](const char* entry) {
+    if (strncmp(entry, prefix, n) == 0 && strlen(entry) == n + 6) stale.push_back(entry);
+    return stale.size() < 1000;
+  });
+  for (const std::string& entry : stale) {
+    char path[2 * kMakePath];
+    snprintf(path, sizeof path, "%s%s%s", strcmp(parent, ".") == 0 ? "" : parent,
+             strcmp(parent, ".") == 0 ? "" : "/", entry.c_str());
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd < 0) continue;
+    // A run that still lives holds its lock.
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      if (RemoveMadeFiles(path, strlen(path)))
+        fprintf(stderr, "tolvane-make: removed %s, left by a run that was stopped\n", path);
+      else
+        fprintf(stderr,
+                "tolvane-make: %s, left by a run that was stopped, holds files tolvane-make did "
+                "not make: left as it is\n",
+                path);
+    }
+    close(fd);
+  }
+}
+
 bool MakeWorkFolder(char* dir, size_t size) {
   char parent[kMakePath], name[kMakePath];
   SplitShowDir(parent, name, sizeof parent);
   snprintf(dir, size, "%s/.%s.making-XXXXXX", parent, name);
   if (!mkdtemp(dir)) return Fail("cannot make a folder in %s: %s", parent, strerror(errno));
   Watch(dir);
+  workLock = open(dir, O_RDONLY | O_DIRECTORY);
+  if (workLock >= 0) flock(workLock, LOCK_EX | LOCK_NB);
   // mkdtemp keeps the folder to its owner; a show folder is as open as any other folder.
   const mode_t mask = umask(0);
   umask(mask);
@@ -172,29 +322,168 @@ void RemoveTree(const char* dir) {
   nftw(dir, RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-bool InstallFolder(const char* dir) {
-  struct stat s;
-  const bool replacing = lstat(made.showDir, &s) == 0;
-  const unsigned flags = replacing ? RENAME_EXCHANGE : RENAME_NOREPLACE;
-  if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, flags) == 0) {
-    if (replacing) RemoveTree(dir);  // the old show, now under the temporary name
-    return true;
+// The entries moved from the old show into the new one, to be moved back if need be.
+static std::vector<std::string> carried;
+// Whether the file system lacks the renames that refuse to replace and that exchange.
+static bool noAtomicRename = false;
+
+// Moves each entry of the old show `from` that tolvane-make did not make into `to`, in the
+// top folder, gfx/ and sfx/, never over anything. False with a message.
+static bool CarryOver(const char* from, const char* to) {
+  bool ok = true;
+  auto move = [&](const char* sub, const char* name) {
+    char a[2 * kMakePath], b[2 * kMakePath];
+    snprintf(a, sizeof a, "%s/%s%s%s", from, sub, sub[0] ? "/" : "", name);
+    snprintf(b, sizeof b, "%s/%s%s%s", to, sub, sub[0] ? "/" : "", name);
+    if (renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_NOREPLACE) == 0) {
+      carried.push_back(std::string(sub) + (sub[0] ? "/" : "") + name);
+      return true;
+    }
+    // A file system that cannot refuse to replace cannot exchange either: InstallOver
+    // then replaces the show's files in place.
+    noAtomicRename = errno == EINVAL || errno == ENOSYS;
+    ok = noAtomicRename ? false : Fail("cannot keep %s in the new show: %s", a, strerror(errno));
+    return false;
+  };
+  char sub[kMakePath + 8];
+  for (const char* folder : {"gfx", "sfx"}) {
+    snprintf(sub, sizeof sub, "%s/%s", from, folder);
+    if (IsRealDir(sub))
+      ForEachEntry(sub,
+                   [&](const char* name) { return MadeByUs(folder, name) || move(folder, name); });
   }
-  if (errno != EINVAL && errno != ENOSYS)
-    return Fail("cannot name the new show %s: %s", made.showDir, strerror(errno));
-  // A file system without exchange: the old show steps aside just before the new one
-  // takes its name.
-  char old[kMakePath];
-  snprintf(old, sizeof old, "%s.old", dir);
-  if (replacing && rename(made.showDir, old) != 0)
-    return Fail("cannot move the old show %s aside: %s", made.showDir, strerror(errno));
-  if (rename(dir, made.showDir) != 0) {
-    const int error = errno;
-    if (replacing) rename(old, made.showDir);
-    return Fail("cannot name the new show %s: %s", made.showDir, strerror(error));
+  if (!ok) return false;
+  ForEachEntry(from, [&](const char* name) {
+    char path[2 * kMakePath];
+    snprintf(path, sizeof path, "%s/%s", from, name);
+    const bool showFolder =
+        (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0) && IsRealDir(path);
+    return showFolder || MadeByUs("", name) || move("", name);
+  });
+  return ok;
+}
+
+// Puts the carried entries back where they were.
+static void MoveBack(const char* from, const char* to) {
+  for (const std::string& entry : carried) {
+    char a[2 * kMakePath], b[2 * kMakePath];
+    snprintf(a, sizeof a, "%s/%s", from, entry.c_str());
+    snprintf(b, sizeof b, "%s/%s", to, entry.c_str());
+    renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_NOREPLACE);
   }
-  if (replacing) RemoveTree(old);
+  carried.clear();
+}
+
+// Where the file system cannot exchange two names: the new show's files take the old ones'
+// places in SHOWDIR one by one, so that SHOWDIR never goes missing and nothing of the
+// presenter's is moved; then the old show's photos past the new ones are removed.
+static bool ReplaceInPlace(const char* dir, int shown) {
+  for (const char* folder : {"", "gfx", "sfx"}) {
+    char from[kMakePath + 8], to[kMakePath + 8];
+    snprintf(from, sizeof from, "%s/%s", dir, folder);
+    snprintf(to, sizeof to, "%s/%s", made.showDir, folder);
+    if (folder[0] && mkdir(to, 0777) != 0 && errno != EEXIST)
+      return Fail("cannot make %s: %s", to, strerror(errno));
+    bool ok = true;
+    ForEachEntry(from, [&](const char* name) {
+      if (!folder[0] && (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)) return true;
+      char a[2 * kMakePath], b[2 * kMakePath];
+      snprintf(a, sizeof a, "%s/%s", from, name);
+      snprintf(b, sizeof b, "%s/%s", to, name);
+      if (access(b, F_OK) == 0 && !MadeByUs(folder, name))
+        ok = Fail(
+            "%s was not made by tolvane-make: it is left as it is, and the new show is "
+            "incomplete",
+            b);
+      else if (rename(a, b) != 0)
+        ok = Fail("cannot put %s in place: %s", b, strerror(errno));
+      return ok;
+    });
+    if (!ok) return false;
+  }
+  for (int k = shown + 1; k <= kMaxPhotos; ++k) {
+    char name[24], path[kMakePath + 32];
+    snprintf(name, sizeof name, "foto%02d.jpg", k);
+    snprintf(path, sizeof path, "%s/gfx/%s", made.showDir, name);
+    if (replacing && MadeByUs("gfx", name)) unlink(path);
+  }
+  RemoveMadeFiles(dir, strlen(dir));
   return true;
+}
+
+// The new show in SHOWDIR's place when nothing is there: never over anything that appeared
+// there meanwhile.
+static int InstallNew(const char* dir, int shown) {
+  if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, RENAME_NOREPLACE) == 0) return kMadeOk;
+  if (errno == EEXIST || errno == ENOTEMPTY) {
+    Fail("%s appeared while the show was made: it is left as it is, and nothing was made",
+         made.showDir);
+    return kMakeUsage;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    Fail("cannot name the new show %s: %s", made.showDir, strerror(errno));
+    return kMakeWrite;
+  }
+  // A file system that cannot refuse to replace: mkdir can.
+  if (mkdir(made.showDir, 0777) != 0) {
+    const int error = errno;
+    Fail("cannot make %s: %s%s", made.showDir, strerror(error),
+         error == EEXIST ? " (it appeared while the show was made); nothing was made" : "");
+    return error == EEXIST ? kMakeUsage : kMakeWrite;
+  }
+  return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
+}
+
+// The new show in the old one's place: the presenter's files moved into it, then the two
+// exchanged in one step, and the old show's own files removed.
+static int InstallOver(const char* dir, int shown) {
+  struct stat s;
+  if (lstat(made.showDir, &s) != 0) return InstallNew(dir, shown);
+  // Looked at again just before: what the presenter did meanwhile counts, but for the
+  // caption file the new show was made with.
+  const bool keep = keepOldCaptions;
+  if (!S_ISDIR(s.st_mode)) {
+    Fail("%s is no longer a folder: it is left as it is, and nothing was made", made.showDir);
+    return kMakeUsage;
+  }
+  if (!ReadOldShow(made.showDir)) return kMakeUsage;
+  keepOldCaptions = keep;
+  carried.clear();
+  if (!CarryOver(made.showDir, dir)) {
+    MoveBack(dir, made.showDir);
+    if (noAtomicRename) return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
+    return kMakeWrite;
+  }
+  if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, RENAME_EXCHANGE) != 0) {
+    const int error = errno;
+    MoveBack(dir, made.showDir);
+    if (error == EINVAL || error == ENOSYS)
+      return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
+    Fail("cannot put the new show in %s: %s", made.showDir, strerror(error));
+    return kMakeWrite;
+  }
+  // `dir` now holds the old show: what appeared in it meanwhile goes to the new one too.
+  if (!CarryOver(dir, made.showDir) || !RemoveMadeFiles(dir, strlen(dir)))
+    Fail("the old show, in %s, holds files tolvane-make did not make: left as it is", dir);
+  return kMadeOk;
+}
+
+int InstallFolder(const char* dir, int shown, bool& interrupted) {
+  // Ctrl-C, a hang-up or a kill waits until the new show is in place and the old one gone.
+  sigset_t stops, before;
+  sigemptyset(&stops);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+  sigprocmask(SIG_BLOCK, &stops, &before);
+  const int status = replacing ? InstallOver(dir, shown) : InstallNew(dir, shown);
+  if (status != kMadeOk && !RemoveMadeFiles(dir, strlen(dir)))
+    Fail("%s holds files tolvane-make did not make: left as it is", dir);
+  ForgetWorkFolder();
+  // A stop asked for meanwhile ends the run once the folder is settled, without its check.
+  const timespec now = {0, 0};
+  interrupted = false;
+  while (sigtimedwait(&stops, nullptr, &now) > 0) interrupted = true;
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  return status;
 }
 
 static bool WriteBytes(const char* path, const unsigned char* data, size_t size) {
@@ -223,33 +512,79 @@ static bool CopyFile(const char* from, const char* to) {
   return true;
 }
 
-// One of the five pictures: the presenter's own file, or the design with the title.
-static bool WritePicture(const char* dir, Design design, const char* own, bool logo) {
+// One of the five pictures: the presenter's own file, or the design with the title. An exit
+// status.
+static int WritePicture(const char* dir, Design design, const char* own, bool logo) {
   char path[kMakePath], why[256];
   snprintf(path, sizeof path, "%s/gfx/%s", dir, kDesignFiles[design]);
   if (!own) {
-    if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR)) return true;
-    return Fail("cannot draw %s", path);
+    if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR)) return kMadeOk;
+    Fail("cannot draw %s", path);
+    return kMakeWrite;
   }
-  const bool ok = logo ? PrepareLogo(own, path, why, sizeof why)
-                       : PrepareScreenPicture(own, path, why, sizeof why);
-  return ok || Fail("%s: %s", own, why);
+  bool unwritten = false;
+  const bool ok = logo ? PrepareLogo(own, path, why, sizeof why, unwritten)
+                       : PrepareScreenPicture(own, path, why, sizeof why, unwritten);
+  if (ok) return kMadeOk;
+  if (unwritten) return Fail("cannot write %s: %s", path, why), kMakeWrite;
+  return Fail("%s: %s", own, why), kMakeBadFile;
 }
 
-bool WriteShowFiles(const char* dir) {
-  if (!WritePicture(dir, kLoadingCornerDesign, nullptr, false) ||
-      !WritePicture(dir, kLoadingDesign, nullptr, false) ||
-      !WritePicture(dir, kBackgroundDesign, made.background, false) ||
-      !WritePicture(dir, kLogoDesign, made.logo, true) ||
-      !WritePicture(dir, kEndDesign, made.end, false))
-    return false;
+// The record of the shown photos' sources; with the digest of captions.txt when it is
+// the template.
+static bool WriteRecord(const char* dir, bool isTemplate, const std::string& captions) {
+  static ShowSources record;
+  record = ShowSources{};
+  const int total = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
+  for (int i = 0; i < total; ++i) {
+    if (photos[i].bad) continue;
+    PhotoSource& p = record.photo[record.photos++];
+    if (!realpath(photos[i].path, p.path)) {
+      const size_t n = strnlen(photos[i].path, sizeof p.path - 1);
+      memcpy(p.path, photos[i].path, n);
+      p.path[n] = '\0';
+    }
+    p.digest = photos[i].digest;
+    p.width = photos[i].width;
+    p.height = photos[i].height;
+  }
+  record.isTemplate = isTemplate;
+  record.captions = Digest(captions.data(), captions.size());
+  char path[kMakePath];
+  snprintf(path, sizeof path, "%s/%s", dir, kSourcesFile);
+  return WriteSources(path, record) || Fail("cannot write %s: %s", path, strerror(errno));
+}
+
+int WriteShowFiles(const char* dir) {
+  int status = kMadeOk;
+  for (const auto& [design, own, logo] :
+       {std::tuple{kLoadingCornerDesign, (const char*)nullptr, false},
+        std::tuple{kLoadingDesign, (const char*)nullptr, false},
+        std::tuple{kBackgroundDesign, made.background, false},
+        std::tuple{kLogoDesign, made.logo, true}, std::tuple{kEndDesign, made.end, false}})
+    if (status == kMadeOk) status = WritePicture(dir, design, own, logo);
+  if (status != kMadeOk) return status;
   char path[kMakePath];
   snprintf(path, sizeof path, "%s/%s", dir, kFontFile);
-  if (!CopyFile(TOLVANE_FONT_DIR "/DejaVuSans.ttf", path)) return false;
+  if (!CopyFile(TOLVANE_FONT_DIR "/DejaVuSans.ttf", path)) return kMakeWrite;
   snprintf(path, sizeof path, "%s/%s", dir, kMusicFile);
   if (made.music ? !CopyFile(made.music, path)
                  : !WriteBytes(path, demoModule, demoModuleEnd - demoModule))
-    return false;
+    return kMakeWrite;
+  // The record before the captions: a work folder's caption files are known by it as ours.
+  std::string captions, removed;
+  bool isTemplate = false;
+  const bool compose = !made.captions && !KeepsOldCaptions();
+  if (compose && !ComposeCaptions(captions, removed, isTemplate)) return kMakeBadFile;
+  if (!WriteRecord(dir, compose && isTemplate, captions)) return kMakeWrite;
   snprintf(path, sizeof path, "%s/%s", dir, kCaptionFile);
-  return made.captions ? CopyFile(made.captions, path) : WriteCaptionTemplate(path);
+  if (made.captions) return CopyFile(made.captions, path) ? kMadeOk : kMakeWrite;
+  if (!compose) return kMadeOk;  // the old show's own, moved in with the presenter's files
+  if (!WriteBytes(path, reinterpret_cast<const unsigned char*>(captions.data()), captions.size()))
+    return kMakeWrite;
+  snprintf(path, sizeof path, "%s/%s", dir, kRemovedCaptionFile);
+  if (!removed.empty() &&
+      !WriteBytes(path, reinterpret_cast<const unsigned char*>(removed.data()), removed.size()))
+    return kMakeWrite;
+  return kMadeOk;
 }

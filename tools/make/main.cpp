@@ -71,6 +71,22 @@ static int CheckRequest() {
   return CheckOwnFiles();
 }
 
+// What the presenter should know of the photos that were read: libvips's warnings, and
+// photos so small that they are enlarged into a blur.
+static void WarnOfPhotos() {
+  const int total = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
+  for (int i = 0; i < total; ++i) {
+    const Photo& p = photos[i];
+    if (p.bad) continue;
+    if (p.warning[0]) fprintf(stderr, "tolvane-make: %s: warning: %s\n", p.path, p.warning);
+    if (LooksBlurred(p.width, p.height))
+      fprintf(stderr,
+              "tolvane-make: %s: warning: it is only %dx%d, less than half the %dx%d photo area "
+              "both ways: enlarged to fit, it will look blurred\n",
+              p.path, p.width, p.height, kPhotoWidth, kPhotoHeight);
+  }
+}
+
 // Fills the work folder; an exit status.
 static int FillFolder(const char* dir, int& shown) {
   shown = PrepareAllPhotos(dir);
@@ -80,7 +96,8 @@ static int FillFolder(const char* dir, int& shown) {
     fprintf(stderr, "tolvane-make: no photo can be read; nothing was made\n");
     return kMakeBadFile;
   }
-  return WriteShowFiles(dir) ? kMadeOk : kMakeWrite;
+  WarnOfPhotos();
+  return WriteShowFiles(dir);
 }
 
 // A folder name as the shell takes it.
@@ -129,14 +146,28 @@ static int CheckMadeShow(int shown) {
 static int Make() {
   if (const int status = CheckRequest()) return status;
   if (made.order == kOrderDate) SortByDate();
+  RemoveStaleWork();
   char dir[kMakePath];
-  if (!MakeWorkFolder(dir, sizeof dir)) return kMakeWrite;
+  if (!MakeWorkFolder(dir, sizeof dir)) {
+    ForgetWorkFolder();
+    return kMakeWrite;
+  }
   int shown = 0;
   int status = FillFolder(dir, shown);
-  if (status == kMadeOk && !InstallFolder(dir)) status = kMakeWrite;
-  if (status != kMadeOk) RemoveTree(dir);
-  ForgetWorkFolder();
+  if (status != kMadeOk) {
+    RemoveTree(dir);
+    ForgetWorkFolder();
+    return status;
+  }
+  bool interrupted = false;
+  status = InstallFolder(dir, shown, interrupted);
   if (status != kMadeOk) return status;
+  SayWhatBecameOfCaptions();
+  if (interrupted) {
+    printf("Made %s: %d photo%s; stopped before its check.\n", made.showDir, shown,
+           shown == 1 ? "" : "s");
+    return kMadeOk;
+  }
   return CheckMadeShow(shown);
 }
 

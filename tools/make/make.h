@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "assets/assets.h"
 #include "facts.h"
+#include "render.h"
 
 // Exit statuses.
 constexpr int kMadeOk = 0;
@@ -54,7 +56,11 @@ struct Photo {
   time_t taken;    // EXIF date taken, or the file's time
   bool exifDate;   // whether `taken` comes from the EXIF date
   bool bad;        // could not be read or decoded, with the reason in `why`
+  bool unwritten;  // its prepared file could not be written, with the reason in `why`
   char why[256];
+  char warning[256];          // the first warning libvips gave while reading it, or ""
+  int width, height;          // its size upright, once prepared
+  unsigned long long digest;  // FileDigest of its bytes, once prepared
 };
 // The photos in slot order; photoCount counts every file named, even past kMaxPhotos,
 // of which only the first are kept.
@@ -80,15 +86,19 @@ bool LooksLikePicture(const char* name);
 bool StartVips(const char* argv0);
 void StopVips();
 // Fits photo `p` into the photo area and writes it as a baseline JPEG to `out`. False with
-// the reason in p.why.
+// the reason in p.why (p.unwritten when the file could not be written). Takes libvips's
+// error text, which is the whole process's: called on the main thread only.
 bool PreparePhoto(Photo& p, const char* out);
 // Prepares every photo into DIR/gfx/fotoNN.jpg on all cores, with a progress line on a
-// terminal. Bad photos are marked; their slots are not numbered. Returns the number written.
+// terminal. Bad photos are marked; their slots are not numbered. Returns the number written,
+// or -1 with a message when a file cannot be written.
 int PrepareAllPhotos(const char* dir);
 // The presenter's background or end picture, to fill the screen; the logo, fitted into the
-// logo box with its transparency. False with the reason in `why`.
-bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize);
-bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize);
+// logo box with its transparency. False with the reason in `why`; `unwritten` when it was
+// the writing that failed.
+bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize,
+                          bool& unwritten);
+bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize, bool& unwritten);
 // Whether libvips can open the file at all (its header), with the reason in `why` when not.
 bool CanOpenPicture(const char* path, char* why, size_t whySize);
 // The EXIF date taken of a photo, or false.
@@ -96,18 +106,39 @@ bool ExifDate(const char* path, time_t& taken);
 
 // The folder (folder.cpp).
 
+// Beside captions.txt: the caption blocks of photos a remake left out.
+constexpr char kRemovedCaptionFile[] = "captions.removed.txt";
+
+// Whether SHOWDIR may be made: it does not exist, or --force may replace it (a show with the
+// record of its sources, or one with nothing but a show's files). Prints why not.
+bool MayMakeShowDir();
+// When --force replaces a show with the record: the record; else null.
+const ShowSources* OldSources();
+// When --force replaces a show without the record: its captions.txt stays as it is.
+bool KeepsOldCaptions();
+// Removes the work folders of SHOWDIR that runs killed outright left, with a line each.
+void RemoveStaleWork();
 // Makes the temporary folder beside SHOWDIR, with gfx/ and sfx/, into `dir`. Until
 // ForgetWorkFolder, Ctrl-C or a kill removes it before the program ends.
 bool MakeWorkFolder(char* dir, size_t size);
 void ForgetWorkFolder();
-// Writes the pictures, font, music and captions into `dir`; false with a message.
-bool WriteShowFiles(const char* dir);
-// Puts the finished folder in SHOWDIR's place: a new name, or --force's exchange with the
-// old folder, which is then removed. False with a message.
-bool InstallFolder(const char* dir);
+// Writes the pictures, font, music, the record of sources and the captions into `dir`;
+// an exit status, with a message.
+int WriteShowFiles(const char* dir);
+// Puts the finished folder in SHOWDIR's place, with signals held off: a new name, never over
+// anything that appeared there meanwhile, or --force's exchange with the old show, whose files
+// tolvane-make did not make move into the new one. Then forgets the work folder. An exit
+// status with a message; `interrupted` when a stop was asked for meanwhile.
+int InstallFolder(const char* dir, int shown, bool& interrupted);
 // Removes a folder and everything in it.
 void RemoveTree(const char* dir);
-// The caption template for the shown photos.
-bool WriteCaptionTemplate(const char* path);
-// Whether SHOWDIR may be made: it does not exist, or --force may replace it. Prints why not.
-bool MayMakeShowDir();
+
+// The captions (captions.cpp).
+
+// captions.txt's text for the shown photos: the old show's blocks with their photos where
+// --force replaces a show with the record, a template block for every other photo. The
+// blocks of photos left out go to `removed`, after what the old show's removed file held.
+// False with a message when the old caption files cannot be read.
+bool ComposeCaptions(std::string& captions, std::string& removed, bool& isTemplate);
+// The lines that say what became of the old show's captions, once the show is in place.
+void SayWhatBecameOfCaptions();

@@ -20,7 +20,9 @@ void PrintMakeUsage(FILE* stream) {
           "\n"
           "Options:\n"
           "  -o SHOWDIR          the folder to make; it must not exist (see --force)\n"
-          "  --force             replace an existing show folder, once the new one is complete\n"
+          "  --force             remake an existing show folder once the new one is complete,\n"
+          "                      keeping its captions with their photos and every file\n"
+          "                      tolvane-make did not make\n"
           "  --sort date         order the photos by the date taken (EXIF, else the file's time)\n"
           "  --fill              fill the photo area, cropping the photo's edges, instead of\n"
           "                      showing the whole photo on a matte\n"
@@ -39,12 +41,13 @@ void PrintMakeUsage(FILE* stream) {
           "  -h, --help          this text\n"
           "\n"
           "Nothing is overwritten: the folder is made beside SHOWDIR under another name and\n"
-          "takes its name only when complete. A file that cannot be read or decoded stops it,\n"
-          "and nothing is left behind.\n"
+          "takes its name only when complete, never over a folder that appeared meanwhile.\n"
+          "photo-sources.txt in it records the file each photo was made from. A file that\n"
+          "cannot be read or decoded stops it, and nothing is left behind.\n"
           "\n"
           "Exit status: 0 made, 1 made but the check reports a problem, 2 a file named cannot\n"
           "be read or decoded, 3 bad usage (too many photos, SHOWDIR exists), 4 the folder\n"
-          "cannot be written.\n",
+          "cannot be written (a full disk, no permission).\n",
           kProgram, kPhotoWidth, kPhotoHeight, kMaxPhotos, kScreenWidth, kScreenHeight,
           kScreenWidth, kScreenHeight, kLogoMaxWidth, kLogoMaxHeight);
 }

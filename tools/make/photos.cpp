@@ -95,7 +95,12 @@ bool GatherPhotos() {
   for (int i = 0; i < made.inputCount; ++i) {
     const char* input = made.inputs[i];
     struct stat s;
-    if (stat(input, &s) == 0 && S_ISDIR(s.st_mode)) {
+    if (stat(input, &s) != 0) {
+      fprintf(stderr, "tolvane-make: %s: %s\n", input,
+              errno == ENOENT ? "no such file or folder" : strerror(errno));
+      return false;
+    }
+    if (S_ISDIR(s.st_mode)) {
       if (!AddFolder(input)) return false;
       continue;
     }

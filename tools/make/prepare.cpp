@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,35 @@
 #include <vector>
 
 #include "make.h"
+#include "render.h"
+
+// The photo whose file this thread reads, for libvips's warnings to be told with its name.
+static thread_local Photo* reading = nullptr;
+
+// Warnings that say nothing a presenter could act on.
+static bool Harmless(const char* message) {
+  return strstr(message, "unknown EXIF resolution unit") != nullptr;
+}
+
+// libvips's warnings, caught on the thread that gave them: kept with the photo being read
+// there, the first one each, or said at once when no photo is being read.
+static void CatchWarning(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+  if (!message || Harmless(message)) return;
+  if (!reading) {
+    fprintf(stderr, "tolvane-make: warning: %s\n", message);
+    return;
+  }
+  if (!reading->warning[0])
+    snprintf(reading->warning, sizeof reading->warning, "%.*s",
+             static_cast<int>(strcspn(message, "\n")), message);
+}
+
+// Sets the photo being read on this thread for as long as it lives.
+struct Reading {
+  Photo* before;
+  explicit Reading(Photo* p) : before(reading) { reading = p; }
+  ~Reading() { reading = before; }
+};
 
 bool StartVips(const char* argv0) {
   if (VIPS_INIT(argv0)) {
@@ -26,6 +56,8 @@ bool StartVips(const char* argv0) {
   // and nothing is read twice, so nothing is worth caching.
   vips_concurrency_set(1);
   vips_cache_set_max(0);
+  g_log_set_handler("VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+                    CatchWarning, nullptr);
   return true;
 }
 
@@ -37,7 +69,7 @@ void StopVips() {
 static void TakeVipsError(char* why, size_t whySize, const char* otherwise) {
   char* text = vips_error_buffer_copy();
   if (!text || !text[0]) {
-    snprintf(why, whySize, "%s", otherwise);
+    if (why != otherwise) snprintf(why, whySize, "%s", otherwise);
   } else {
     const size_t line = strcspn(text, "\n");
     snprintf(why, whySize, "%.*s", static_cast<int>(line), text);
@@ -128,36 +160,118 @@ static bool Thumbnail(Pipeline& p, const char* path, int w, int h, bool crop, Vi
                         VIPS_FAIL_ON_ERROR, nullptr) == 0;
 }
 
-bool PreparePhoto(Photo& photo, const char* out) {
+// Writes the bytes to `path`; false with the reason, a full disk's among them.
+static bool WriteEncoded(const char* path, const void* data, size_t size, char* why,
+                         size_t whySize) {
+  FILE* out = fopen(path, "wb");
+  bool ok = out && fwrite(data, 1, size, out) == size;
+  if (out && fclose(out) != 0) ok = false;
+  if (!ok) {
+    snprintf(why, whySize, "%s", strerror(errno ? errno : EIO));
+    if (out) unlink(path);
+  }
+  return ok;
+}
+
+// Rows of the fitted photo computed at a time: what upstream of it holds in memory stays
+// a strip of the source, as a libvips sink would keep it.
+constexpr int kStripRows = 16;
+
+// The pipeline's pixels computed on this thread, into memory: a libvips sink would compute
+// them on threads of its own, where a warning could not be told from another photo's.
+static bool ComputeHere(Pipeline& p) {
+  VipsRegion* region = vips_region_new(p.image);
+  const size_t row = VIPS_IMAGE_SIZEOF_LINE(p.image);
+  std::vector<unsigned char> pixels(row * p.image->Ysize);
+  bool ok = true;
+  for (int top = 0; ok && top < p.image->Ysize; top += kStripRows) {
+    const VipsRect strip = {0, top, p.image->Xsize, std::min(kStripRows, p.image->Ysize - top)};
+    ok = vips_region_prepare(region, &strip) == 0;
+    for (int y = top; ok && y < top + strip.height; ++y)
+      memcpy(pixels.data() + row * y, VIPS_REGION_ADDR(region, 0, y), row);
+  }
+  g_object_unref(region);
+  VipsImage* memory =
+      ok ? vips_image_new_from_memory_copy(pixels.data(), pixels.size(), p.image->Xsize,
+                                           p.image->Ysize, p.image->Bands, p.image->BandFmt)
+         : nullptr;
+  return memory && p.Step(0, memory);
+}
+
+// The photo's size as it stands upright.
+static void UprightSize(Photo& photo) {
+  VipsImage* header = vips_image_new_from_file(photo.path, nullptr);
+  if (!header) return;
+  const bool swap = vips_image_get_orientation_swap(header);
+  photo.width = swap ? header->Ysize : header->Xsize;
+  photo.height = swap ? header->Xsize : header->Ysize;
+  g_object_unref(header);
+}
+
+// Fits and writes the photo, leaving libvips's error text where it is.
+static bool FitPhoto(Photo& photo, const char* out) {
+  photo.bad = photo.unwritten = false;
   if (!CanOpenPicture(photo.path, photo.why, sizeof photo.why)) return false;
+  Reading scope(&photo);
+  UprightSize(photo);
   Pipeline p;
   VipsImage* next = nullptr;
   VipsArrayDouble* matte = vips_array_double_newv(3, double(made.matte[0]), double(made.matte[1]),
                                                   double(made.matte[2]));
+  void* jpeg = nullptr;
+  size_t size = 0;
   const bool ok =
       Thumbnail(p, photo.path, kPhotoWidth, kPhotoHeight, made.fill, VIPS_SIZE_BOTH) && ToSrgb(p) &&
       Flatten(p, made.matte) &&
       p.Step(vips_gravity(p.image, &next, VIPS_COMPASS_DIRECTION_CENTRE, kPhotoWidth, kPhotoHeight,
                           "extend", VIPS_EXTEND_BACKGROUND, "background", matte, nullptr),
              next) &&
-      vips_jpegsave(p.image, out, "Q", kJpegQuality, "interlace", FALSE, "strip", TRUE, nullptr) ==
-          0;
+      ComputeHere(p) &&
+      vips_jpegsave_buffer(p.image, &jpeg, &size, "Q", kJpegQuality, "interlace", FALSE, "strip",
+                           TRUE, nullptr) == 0;
   vips_area_unref(VIPS_AREA(matte));
   if (!ok) {
-    TakeVipsError(photo.why, sizeof photo.why, "it does not decode");
-    unlink(out);
+    snprintf(photo.why, sizeof photo.why, "it does not decode");
+    return false;
   }
+  errno = 0;
+  photo.unwritten = !WriteEncoded(out, jpeg, size, photo.why, sizeof photo.why);
+  g_free(jpeg);
+  if (!FileDigest(photo.path, photo.digest)) photo.digest = 0;
+  return !photo.unwritten;
+}
+
+bool PreparePhoto(Photo& photo, const char* out) {
+  vips_error_clear();
+  const bool ok = FitPhoto(photo, out);
+  if (!ok && !photo.unwritten) TakeVipsError(photo.why, sizeof photo.why, photo.why);
   return ok;
 }
 
-bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize) {
+// Encodes the picture as PNG and writes it; `unwritten` when the writing failed.
+static bool SavePng(Pipeline& p, const char* out, char* why, size_t whySize, bool& unwritten) {
+  void* png = nullptr;
+  size_t size = 0;
+  if (vips_pngsave_buffer(p.image, &png, &size, nullptr)) {
+    TakeVipsError(why, whySize, "it cannot be encoded");
+    return false;
+  }
+  errno = 0;
+  unwritten = !WriteEncoded(out, png, size, why, whySize);
+  g_free(png);
+  return !unwritten;
+}
+
+bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize,
+                          bool& unwritten) {
+  unwritten = false;
   if (!CanOpenPicture(in, why, whySize)) return false;
   static const unsigned char kBlack[3] = {0, 0, 0};
   Pipeline p;
   const bool ok = Thumbnail(p, in, kScreenWidth, kScreenHeight, true, VIPS_SIZE_BOTH) &&
-                  ToSrgb(p) && Flatten(p, kBlack) && vips_pngsave(p.image, out, nullptr) == 0;
-  if (!ok) TakeVipsError(why, whySize, "it does not decode");
-  return ok;
+                  ToSrgb(p) && Flatten(p, kBlack);
+  return ok ? SavePng(p, out, why, whySize, unwritten)
+            : (TakeVipsError(why, whySize, "it does not decode"), false);
 }
 
 // The show draws the logo on black without its alpha: the colours under the transparency
@@ -177,18 +291,22 @@ static bool ColoursOnBlack(Pipeline& p) {
   return p.Step(status, next);
 }
 
-bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize) {
+bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize, bool& unwritten) {
+  unwritten = false;
   if (!CanOpenPicture(in, why, whySize)) return false;
   Pipeline p;
   const bool ok = Thumbnail(p, in, kLogoMaxWidth, kLogoMaxHeight, false, VIPS_SIZE_DOWN) &&
-                  ToSrgb(p) && ColoursOnBlack(p) && vips_pngsave(p.image, out, nullptr) == 0;
-  if (!ok) TakeVipsError(why, whySize, "it does not decode");
-  return ok;
+                  ToSrgb(p) && ColoursOnBlack(p);
+  return ok ? SavePng(p, out, why, whySize, unwritten)
+            : (TakeVipsError(why, whySize, "it does not decode"), false);
 }
 
 // "2023:05:01 12:34:56 (2023:05:01 12:34:56, ASCII, 20 components, 20 bytes)", as libvips
 // gives the EXIF field, read as local time.
 bool ExifDate(const char* path, time_t& taken) {
+  // Its warnings are told when the photo is prepared.
+  Photo quiet;
+  Reading scope(&quiet);
   VipsImage* header = vips_image_new_from_file(path, nullptr);
   if (!header) {
     vips_error_clear();
@@ -228,6 +346,17 @@ static void ShowProgress(int done, int total, bool terminal) {
   fflush(stderr);
 }
 
+// Photos that failed on the workers, prepared again one by one on this thread: libvips's
+// error text is the whole process's, so only here is each reason the photo's own.
+static void RetakeReasons(const char* dir, int total) {
+  for (int i = 0; i < total; ++i) {
+    if (!photos[i].bad || photos[i].unwritten) continue;
+    char out[kMakePath];
+    WorkName(dir, i, out, sizeof out);
+    photos[i].bad = !PreparePhoto(photos[i], out);
+  }
+}
+
 int PrepareAllPhotos(const char* dir) {
   const int total = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
   std::atomic<int> next{0};
@@ -238,7 +367,7 @@ int PrepareAllPhotos(const char* dir) {
     for (int i = next++; i < total; i = next++) {
       char out[kMakePath];
       WorkName(dir, i, out, sizeof out);
-      photos[i].bad = !PreparePhoto(photos[i], out);
+      photos[i].bad = !FitPhoto(photos[i], out);
       std::lock_guard<std::mutex> hold(lock);
       ++done;
       progress.notify_one();
@@ -258,6 +387,14 @@ int PrepareAllPhotos(const char* dir) {
     }
   }
   for (std::thread& t : threads) t.join();
+  RetakeReasons(dir, total);
+  for (int i = 0; i < total; ++i)
+    if (photos[i].unwritten) {
+      char out[kMakePath];
+      WorkName(dir, i, out, sizeof out);
+      fprintf(stderr, "tolvane-make: cannot write %s: %s\n", out, photos[i].why);
+      return -1;
+    }
   int shown = 0;
   for (int i = 0; i < total; ++i) {
     if (photos[i].bad) continue;
@@ -265,8 +402,7 @@ int PrepareAllPhotos(const char* dir) {
     WorkName(dir, i, from, sizeof from);
     snprintf(to, sizeof to, "%s/gfx/foto%02d.jpg", dir, ++shown);
     if (rename(from, to) != 0) {
-      snprintf(photos[i].why, sizeof photos[i].why, "cannot be written: %s", strerror(errno));
-      photos[i].bad = true;
+      fprintf(stderr, "tolvane-make: cannot write %s: %s\n", to, strerror(errno));
       return -1;
     }
   }

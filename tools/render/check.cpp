@@ -198,6 +198,32 @@ static void CheckStrayPhotos(int count, const char* next) {
   }
 }
 
+// Photos that will look wrong though the show plays them as the folder intends: one
+// tolvane-make enlarged from a small photo (its record, kSourcesFile, keeps the size) looks
+// blurred; a small photo put in by hand stands small in the photo frame.
+static void CheckSmallPhotos(int count) {
+  static ShowSources record;
+  const bool made = ReadSources(kSourcesFile, record);
+  for (int k = 0; k < count; ++k) {
+    if (made && k < record.photos) {
+      const PhotoSource& source = record.photo[k];
+      if (LooksBlurred(source.width, source.height))
+        Say("note", "gfx/foto%02d.jpg was enlarged from %s, only %dx%d: it will look blurred",
+            k + 1, source.path, source.width, source.height);
+      continue;
+    }
+    char path[32];
+    snprintf(path, sizeof path, "gfx/foto%02d.jpg", k + 1);
+    PictureHeader photo;
+    ReadPictureHeader(path, photo);
+    if (LooksBlurred(photo.width, photo.height))
+      Say("note",
+          "%s is only %ux%u, less than half the %dx%d photo area both ways: it stands small in "
+          "the top-left corner of the photo frame",
+          path, photo.width, photo.height, kPhotoWidth, kPhotoHeight);
+  }
+}
+
 // The photo series, each photo of it, and every photo-like file in gfx/ that the show will
 // not show.
 static void CheckPhotos() {
@@ -217,6 +243,7 @@ static void CheckPhotos() {
     Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
         count, count == 1 ? "" : "s");
   for (int k = 0; k < count; ++k) CheckPhoto(k);
+  CheckSmallPhotos(count);
   CheckStrayPhotos(count, next);
 }
 
@@ -420,8 +447,21 @@ static void CheckCaptionSource() {
       static_cast<int>(strcspn(why, "\n")), why, texts);
 }
 
+// A caption file still as tolvane-make wrote it: its record keeps the template's digest.
+static void CheckTemplate() {
+  static ShowSources record;
+  unsigned long long digest = 0;
+  if (captionSource && ReadSources(kSourcesFile, record) && record.isTemplate &&
+      FileDigest(captionSource, digest) && digest == record.captions)
+    Say("note",
+        "%s is still the template tolvane-make wrote: each caption shows its photo's date and "
+        "file name until you write your own",
+        captionSource);
+}
+
 static void CheckCaptions(int photos) {
   CheckCaptionSource();
+  CheckTemplate();
   const int shown = photos < texts ? photos : texts;
   for (int c = 0; c < shown; ++c) CheckCaption(c);
   if (photos > texts)

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "assets/assets.h"
 #include "driver/driver.h"
 
 // Exit statuses.
@@ -159,3 +160,31 @@ int CheckShow();
 void ProgressStart(const char* what, long total);
 void ProgressStep(long done);
 void ProgressEnd();
+
+// The record of a made show's sources (sources.cpp), in the show folder as kSourcesFile.
+
+// The file one photo was made from: its path as resolved then, a digest of its bytes and its
+// size upright.
+struct PhotoSource {
+  char path[kPathSize];
+  unsigned long long digest;
+  int width, height;
+};
+struct ShowSources {
+  int photos;  // gfx/foto01.jpg ... in order
+  PhotoSource photo[kMaxPhotos];
+  bool isTemplate;  // captions.txt was written as the template, with digest:
+  unsigned long long captions;
+};
+// A digest of bytes that tells one file from another: Digest of the first part from
+// kDigestStart, of each next part from the digest so far.
+constexpr unsigned long long kDigestStart = 14695981039346656037ULL;
+unsigned long long Digest(const void* data, size_t size, unsigned long long hash = kDigestStart);
+// The digest of a file's bytes; false when it cannot be read.
+bool FileDigest(const char* path, unsigned long long& digest);
+bool WriteSources(const char* path, const ShowSources& sources);
+// False when the file is missing or is not such a record.
+bool ReadSources(const char* path, ShowSources& sources);
+// Whether a photo of this size, fitted into the photo area, is enlarged more than twice both
+// ways and so looks blurred.
+bool LooksBlurred(int width, int height);

@@ -1,0 +1,116 @@
+// The presenter's keys: a hold that stops the show and its music without catching up, a blank
+// screen, and jumps to the slots' first frames, each landing on the frame the show draws there
+// when played from its start.
+#include "anim/anim.h"
+#include "assets/assets.h"
+#include "driver/driver.h"
+#include "text/text.h"
+
+Uint8 mhold = 0;
+Uint8 mblank = 0;
+
+// Left goes back to the start of the slot shown when it has been up longer than this, else to
+// the slot before: a presenter who has just skipped on wants the photo before.
+static constexpr int kBackToThisSlot = 2000 / kStepMs;
+
+// Whether the clock was held at its last reading by PresenterClock, and that reading.
+static bool clockHeld = false;
+static Uint32 heldSince = 0;
+// Set by a jump, for the clock to start afresh at the frame landed on.
+static bool jumped = false;
+
+static int EndPictureStart() {
+  return ENDTIME - kEndPicture;
+}
+
+int NextTarget(int f) {
+  if (f >= EndPictureStart()) return -1;
+  if (f < kFirstSlot) return kFirstSlot;
+  return kFirstSlot + ((f - kFirstSlot) / kSlotLength + 1) * kSlotLength;
+}
+
+int BackTarget(int f) {
+  const int end = EndPictureStart();
+  if (f >= ENDTIME || end == kFirstSlot) return -1;  // the fade; a show without slots
+  if (f >= end) return end - kSlotLength;
+  if (f < kFirstSlot) return kFirstSlot;
+  const int start = kFirstSlot + (f - kFirstSlot) / kSlotLength * kSlotLength;
+  if (f - start > kBackToThisSlot || start == kFirstSlot) return start;
+  return start - kSlotLength;
+}
+
+// The show's state as StartShow leaves it, with what LoadShow loaded kept: the slot captions'
+// pictures are made again on the way to any slot.
+static void RewindShow() {
+  ReleaseTextPictures();
+  ResetAnim();
+  ResetSchedule();
+  StartShow();
+}
+
+void JumpTo(int to) {
+  // Back, and also to the frame shown, the show is played again from its start: the loop's
+  // state may carry what a catch-up left (a hide request carried out late).
+  if (to <= frame) RewindShow();
+  // As the renderer steps, every frame drawn: a hide request raised on the way is carried out
+  // there, not by the pass after the jump, which would take away the new slot's box.
+  StepTo(to, kEveryStep);
+  jumped = true;
+}
+
+void PresenterKey(SDLKey key) {
+  if (!MainProgram) return;
+  const bool wasHeld = mhold || mblank;
+  switch (key) {
+    case SDLK_SPACE:
+      mhold = 1 - mhold;
+      break;
+    case SDLK_b:
+    case SDLK_PERIOD:
+      mblank = 1 - mblank;
+      break;
+    case SDLK_RIGHT:
+    case SDLK_PAGEDOWN:
+      // While P pauses the show nothing is drawn: a jump would go unseen.
+      if (!mpause && NextTarget(frame) >= 0) JumpTo(NextTarget(frame));
+      break;
+    case SDLK_LEFT:
+    case SDLK_PAGEUP:
+      if (!mpause && BackTarget(frame) >= 0) JumpTo(BackTarget(frame));
+      break;
+    default:
+      return;
+  }
+  const bool held = mhold || mblank;
+  if (held && !wasHeld) Mix_PauseMusic();
+  if (!held && wasHeld) Mix_ResumeMusic();
+}
+
+bool HoldTimed() {
+  return mhold || mblank || clockHeld;
+}
+
+Uint32 PresenterClock(Uint32 now, Uint32 base) {
+  // The time since the last reading was held when the show was held then; paused or not, it
+  // is never caught up.
+  if (clockHeld) base += now - heldSince;
+  clockHeld = mhold || mblank;
+  heldSince = now;
+  // What was pending belongs to the frame left: the frame landed on is drawn first.
+  if (jumped) base = now;
+  jumped = false;
+  return base;
+}
+
+void DrawPass(int f) {
+  if (mblank)
+    SDL_FillRect(screen, nullptr, 0);
+  else
+    Render(f);
+}
+
+void ResetKeys() {
+  mhold = mblank = 0;
+  clockHeld = jumped = false;
+  heldSince = 0;
+}
