@@ -49,7 +49,7 @@ static Uint32 wideRow[kScreenWidth + 1];
 // The colour of every pixel value of a source of up to 16 bits, for the format it was made for.
 static Uint32 colourOf[1 << 16];
 static SDL_PixelFormat tabled;
-static SDL_Palette tabledPalette;
+static SDL_Color tabledColours[256];
 
 static bool SameFormat(const SDL_PixelFormat* a, const SDL_PixelFormat* b) {
   return a->BitsPerPixel == b->BitsPerPixel && a->Rmask == b->Rmask && a->Gmask == b->Gmask &&
@@ -58,11 +58,13 @@ static bool SameFormat(const SDL_PixelFormat* a, const SDL_PixelFormat* b) {
 
 static void TableColours(SDL_PixelFormat* format) {
   // A palette can change under the same format: compared by its colours.
-  const bool samePalette = !format->palette || (tabledPalette.ncolors == format->palette->ncolors &&
-                                                tabledPalette.colors == format->palette->colors);
-  if (SameFormat(format, &tabled) && samePalette && tabled.BitsPerPixel) return;
+  const SDL_Palette* palette = format->palette;
+  const int colours = palette ? std::clamp(palette->ncolors, 0, 256) : 0;
+  const bool samePalette =
+      !palette || memcmp(tabledColours, palette->colors, colours * sizeof(SDL_Color)) == 0;
+  if (tabled.BitsPerPixel && SameFormat(format, &tabled) && samePalette) return;
   tabled = *format;
-  if (format->palette) tabledPalette = *format->palette;
+  if (palette) memcpy(tabledColours, palette->colors, colours * sizeof(SDL_Color));
   const int values = format->BytesPerPixel == 1 ? 256 : 1 << 16;
   for (int v = 0; v < values; ++v) {
     Uint8 r, g, b;
