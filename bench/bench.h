@@ -70,3 +70,4 @@ void RegisterLoadBenchmarks();
 void RegisterMemoryBenchmarks();
 void RegisterPhotoBenchmarks();
 void RegisterMakeBenchmarks();
+void RegisterScaleBenchmarks();

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   RegisterPhotoBenchmarks();
   RegisterMemoryBenchmarks();
   RegisterMakeBenchmarks();
+  RegisterScaleBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

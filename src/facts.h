@@ -63,7 +63,7 @@ inline constexpr char kSourcesFile[] = "photo-sources.txt";
 // The five fixed pictures, each kPictureDir + base + "." + kPictureExt, in the order the loader
 // loads them; kPictureLoad ... kPictureEnd index kShowPictures.
 inline constexpr char kPictureExt[] = "png";
-struct ShowPicture {
+struct PictureName {
   const char* base;  // as the loader asks for it
   const char* file;  // relative to the show folder
 };
@@ -73,7 +73,7 @@ inline constexpr auto kBackName = JoinName(kPictureDir, "back", kPictureExt);
 inline constexpr auto kSiName = JoinName(kPictureDir, "si", kPictureExt);
 inline constexpr auto kEndName = JoinName(kPictureDir, "end", kPictureExt);
 enum { kPictureLoad, kPictureOhen, kPictureBack, kPictureSi, kPictureEnd, kPictureCount };
-inline constexpr ShowPicture kShowPictures[kPictureCount] = {{"load", kLoadName.text},
+inline constexpr PictureName kShowPictures[kPictureCount] = {{"load", kLoadName.text},
                                                              {"ohen", kOhenName.text},
                                                              {"back", kBackName.text},
                                                              {"si", kSiName.text},

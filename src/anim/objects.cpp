@@ -34,7 +34,7 @@ constexpr int kTrailMaximum = 250;  // the faintest a trail copy gets
 void CIB::Draw(int frame) {
   const int n = copies;
   if (n < 1 || !surface) return;
-  SDL_Surface* display = SDL_GetVideoSurface();
+  SDL_Surface* display = DrawingSurface();
   const int step = kTrailSpread / (n + 1);
   // Carried from copy to copy: outside the path KeyPos leaves the key alpha as it was.
   int x = 0, y = 0;

@@ -60,8 +60,21 @@ void BlitWhole(SDL_Surface* picture, SDL_Surface* target, int x, int y) {
     memcpy(to, from, bytes);
 }
 
+SDL_Surface* showPicture = nullptr;
+
+SDL_Surface* DrawingSurface() {
+  return showPicture ? showPicture : SDL_GetVideoSurface();
+}
+
+SDL_Surface* DrawingFormat(SDL_Surface* picture) {
+  if (!showPicture) return SDL_DisplayFormat(picture);
+  // What SDL_DisplayFormat asks of a display in system memory.
+  const Uint32 kept = picture->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK);
+  return SDL_ConvertSurface(picture, showPicture->format, SDL_SWSURFACE | kept);
+}
+
 SDL_Surface* NewDisplaySurface(int w, int h) {
-  const SDL_Surface* display = SDL_GetVideoSurface();
+  const SDL_Surface* display = DrawingSurface();
   if (!display) return nullptr;
   const SDL_PixelFormat* f = display->format;
   return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask,

@@ -21,7 +21,7 @@ typedef Uint16 HalfWords __attribute__((vector_size(16)));
 constexpr int kWordsPerVector = sizeof(Words) / sizeof(Uint32);
 
 static const SDL_PixelFormat* DisplayPixels() {
-  const SDL_Surface* display = SDL_GetVideoSurface();
+  const SDL_Surface* display = DrawingSurface();
   return display ? display->format : nullptr;
 }
 
@@ -91,7 +91,7 @@ static bool ConversionAgreesWithSdl() {
       memcpy(static_cast<Uint8*>(probe->pixels) + y * probe->pitch + 3 * x, rgb, 3);
       words[y][x] = static_cast<Uint32>(rgb[0]) << 16 | rgb[1] << 8 | rgb[2];
     }
-  SDL_Surface* bySdl = SDL_DisplayFormat(probe);
+  SDL_Surface* bySdl = DrawingFormat(probe);
   const SDL_PixelFormat* t = DisplayPixels();
   SDL_Surface* byLoop = NewDisplaySurface(kValues, kRows);
   bool agrees = bySdl && byLoop && bySdl->flags == byLoop->flags;
@@ -109,7 +109,7 @@ static bool ConversionAgreesWithSdl() {
 
 // Whether ConvertRow may stand in for SDL_DisplayFormat on this display.
 static bool ConversionStandsIn() {
-  const SDL_Surface* display = SDL_GetVideoSurface();
+  const SDL_Surface* display = DrawingSurface();
   const SDL_PixelFormat* t = DisplayPixels();
   if (!t || (display->flags & SDL_HWSURFACE) || t->palette ||
       (t->BytesPerPixel != 2 && t->BytesPerPixel != 4))
@@ -131,7 +131,7 @@ SDL_Surface* DisplayFormat(SDL_Surface* decoded) {
                             f->Bmask >> f->Bshift == 0xFF && f->Rshift % 8 == 0 &&
                             f->Gshift % 8 == 0 && f->Bshift % 8 == 0 &&
                             !(decoded->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK));
-  if (!wholeByteRgb || !ConversionStandsIn()) return SDL_DisplayFormat(decoded);
+  if (!wholeByteRgb || !ConversionStandsIn()) return DrawingFormat(decoded);
   SDL_Surface* converted = NewDisplaySurface(decoded->w, decoded->h);
   Uint32* words = static_cast<Uint32*>(malloc(decoded->w * sizeof(Uint32)));
   if (converted && words)

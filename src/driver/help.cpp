@@ -21,6 +21,8 @@ static void PrintHelp(const char* program) {
       "  -sw               a display surface in system memory instead of video memory\n"
       "  -bpp N            colour depth of the display (default %d; 0 takes the desktop's)\n"
       "  -warp             asks for a hardware palette\n"
+      "  -fit              fills the screen: the show scaled to the desktop's size, 4:3 kept\n"
+      "                    (with -windowed a resizable window)\n"
       "  -h, --help        this text\n"
       "  --version         the program's version\n",
       kScreenWidth, kScreenHeight, kDefaultDepth);
@@ -34,7 +36,8 @@ static void PrintHelp(const char* program) {
       "                    picture)\n"
       "  Left, PageUp      back to the start of the photo shown, or in its first 2 s to the\n"
       "                    photo before; from the end picture to the last photo\n"
-      "  Esc               quit; closing the window quits too\n");
+      "  Esc               quit; closing the window quits too\n"
+      "  F                 with -fit: between the window and the full screen\n");
   printf("\nFiles, in the folder it is started in:\n");
   FileRow("", kFontFile, "the caption font, any TrueType font");
   char loading[64];

@@ -2,6 +2,7 @@
 #include <climits>
 
 #include "assets/assets.h"
+#include "driver/display.h"
 #include "driver/driver.h"
 
 int frame = 0;
@@ -14,6 +15,7 @@ static constexpr SDLKey kPauseKey = SDLK_p;
 void ProcessEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
+    if (FitEvent(event)) continue;
     if (event.type == SDL_QUIT) MainProgram = 0;
     if (event.type != SDL_KEYDOWN) continue;
     if (event.key.keysym.sym == kQuitKey) MainProgram = 0;
@@ -56,7 +58,7 @@ bool LoopPass(Uint32 (*tick)(), Uint32& base) {
     const Uint32 now = tick();
     base = RunDueSteps(now, PresenterClock(now, base));
     DrawPass(frame);
-    SDL_Flip(screen);
+    Present();
   }
   return MainProgram != 0;
 }

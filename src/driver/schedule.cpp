@@ -2,6 +2,7 @@
 
 #include "anim/surfaces.h"
 #include "assets/assets.h"
+#include "driver/display.h"
 #include "driver/driver.h"
 
 int foto2 = -1;
@@ -87,7 +88,7 @@ static void RenderLoadingScreen() {
   if (ohen) BlitAt(ohen, (kScreenWidth - ohen->w) / 2, (kScreenHeight - ohen->h) / 2);
   if (load) BlitAt(load, kScreenWidth - load->w, kScreenHeight - load->h);
   // Drawn during loading, before the main loop exists to present it.
-  SDL_Flip(screen);
+  Present();
 }
 
 // Draws `picture` full-screen everywhere but under an opaque `cover` at (x, y), in up to four

@@ -6,6 +6,7 @@
 
 #include "anim/anim.h"
 #include "assets/assets.h"
+#include "driver/display.h"
 #include "driver/driver.h"
 #include "text/text.h"
 
@@ -31,6 +32,8 @@ void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
       flags |= SDL_HWPALETTE;
     } else if (strcmp(argv[n], "-windowed") == 0) {
       flags &= ~SDL_FULLSCREEN;
+    } else if (strcmp(argv[n], "-fit") == 0) {
+      fitScreen = true;
     } else {
       fprintf(stderr, "Usage: %s [-bpp N] [-warp] [-sw] [-windowed]\n", argv[0]);
       return;
@@ -71,7 +74,10 @@ static void StartMusic() {
 // The display and the invisible cursor; exits with status 2 when the mode is refused.
 static void OpenDisplay(Uint8 depth, Uint32 flags) {
   SDL_WM_SetCaption(kWindowCaption, nullptr);
-  screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags);
+  bool refused = false;
+  const bool fitted = fitScreen && OpenFitDisplay(depth, flags, refused);
+  if (refused) exit(2);
+  if (!fitted) screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags);
   if (!screen) {
     fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight, depth,
             SDL_GetError());

@@ -13,7 +13,7 @@ constexpr int kMaxBlockHeight = 0x7FFF;
 
 SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg, bool centre,
                           int minWidth, int minHeight, TextEncoding encoding) {
-  SDL_Surface* display = SDL_GetVideoSurface();
+  SDL_Surface* display = DrawingSurface();
   if (!display) return nullptr;  // the block takes the display's pixel format
 
   char buffer[kTextBufferSize];  // longer texts are cut here

@@ -14,9 +14,9 @@
 //   TOLVANE_EVENTS    comma-separated events "f<frame>:<what>", "t<ms>:<what>" or "d<ms>:<what>"
 //                     (that long after the event before it was delivered), what being
 //                     esc, p, shiftp (P with Shift and Caps Lock held), pup (P released), x
-//                     (another key), quit, storm (a burst of unrelated events), or a
-//                     presenter's key: space, right, pagedown, left, pageup, b, period; each
-//                     is delivered once, in order
+//                     (another key), fkey (F), resize<W>x<H> (the window resized), quit,
+//                     storm (a burst of unrelated events), or a presenter's key: space, right,
+//                     pagedown, left, pageup, b, period; each is delivered once, in order
 //   TOLVANE_SHIM_LOG  file that receives one line per presented frame: "<frame> <ms>"
 //   TOLVANE_CALL_LOG  file that receives a line for each of these, as it happens:
 //                       video <depth> <flags, 0x hex> <bits per pixel obtained, 0 if refused>
@@ -197,6 +197,15 @@ void ParseEvents(const char* text) {
       }
       s.quiet = false;
       s.event = StormEvent(kStormEvents);
+    } else if (strncmp(what, "resize", 6) == 0) {
+      s.what = "resize";
+      s.event.type = SDL_VIDEORESIZE;
+      s.event.resize.type = SDL_VIDEORESIZE;
+      s.event.resize.w = static_cast<int>(strtol(what + 6, &rest, 10));
+      s.event.resize.h = *rest == 'x' ? static_cast<int>(strtol(rest + 1, nullptr, 10)) : 0;
+    } else if (strncmp(what, "fkey", 4) == 0) {
+      s.what = "fkey";
+      s.event = KeyEvent(SDLK_f);
     } else {
       s.what = "x";
       s.event = KeyEvent(SDLK_x);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "anim/surfaces.h"
+#include "driver/display.h"
 #include "driver/show.h"
 #include "render.h"
 
@@ -24,8 +25,8 @@ bool WritePng(SDL_Surface* surface, const char* path) {
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   // One row at a time from the surface: the picture is the screen's pixels, as SDL reads
   // their colours (SDL_GetRGB), in 8 bits a channel.
-  static png_byte row[kScreenWidth * 3];
-  bool ok = png && info && surface->w <= kScreenWidth;
+  static png_byte row[kMaxFitWidth * 3];
+  bool ok = png && info && surface && surface->w <= kMaxFitWidth;
   if (ok && setjmp(png_jmpbuf(png)) == 0) {
     png_init_io(png, file);
     png_set_IHDR(png, info, surface->w, surface->h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -53,6 +54,16 @@ bool WritePng(SDL_Surface* surface, const char* path) {
   return ok;
 }
 
+SDL_Surface* OutputFrame() {
+  if (settings.width == kScreenWidth && settings.height == kScreenHeight) return screen;
+  static SDL_Surface* scaled = nullptr;
+  if (!scaled)
+    scaled = SDL_CreateRGBSurface(SDL_SWSURFACE, settings.width, settings.height, 32, 0xFF0000,
+                                  0x00FF00, 0x0000FF, 0);
+  if (scaled) ScalePicture(screen, scaled);
+  return scaled;
+}
+
 bool WithinShow(int f, const char* option) {
   if (f <= LastFrame()) return true;
   char last[32];
@@ -65,7 +76,7 @@ bool WithinShow(int f, const char* option) {
 int RenderOneFrame() {
   if (!WithinShow(settings.frame, "frame")) return kExitUsage;
   DrawFrame(settings.frame);
-  return WritePng(screen, settings.output) ? kExitDone : kExitOutput;
+  return WritePng(OutputFrame(), settings.output) ? kExitDone : kExitOutput;
 }
 
 int RenderSequence() {
@@ -84,7 +95,7 @@ int RenderSequence() {
     DrawFrame(f);
     char path[kPathSize + 32];
     snprintf(path, sizeof path, "%s/frame-%06d.png", settings.output, f);
-    if (!WritePng(screen, path)) {
+    if (!WritePng(OutputFrame(), path)) {
       ProgressEnd();
       return kExitOutput;
     }

@@ -1,11 +1,13 @@
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/display.h"
 #include "render.h"
 
 Settings settings;
@@ -14,7 +16,7 @@ static constexpr char kProgram[] = "tolvane-render";
 
 void PrintUsage(FILE* stream) {
   fprintf(stream,
-          "Usage: %s [-C DIR] [--captions FILE] [--bpp N] [-v] JOB\n"
+          "Usage: %s [-C DIR] [--captions FILE] [--bpp N] [--size WxH] [-v] JOB\n"
           "Renders the show of the working directory (its gfx/ and sfx/) without a display\n"
           "and without waiting for its clock. Frames are 10 ms steps from the end of the\n"
           "loading screen (frame 0); the music starts at frame 0.\n"
@@ -28,7 +30,9 @@ void PrintUsage(FILE* stream) {
           "  --video FILE [--fps N] [--from A] [--to B]\n"
           "                            the show (or frames A to B) as an .mp4 or .mkv video with\n"
           "                            its music, at 25, 50 or 100 frames a second (default %d);\n"
-          "                            needs ffmpeg\n"
+          "                            needs ffmpeg; with a chapter for each photo and its\n"
+          "                            caption as subtitles; --subtitles FILE.srt writes them\n"
+          "                            to FILE.srt too\n"
           "  --check                   lists what the show will do with the folder and what a\n"
           "                            presenter would want to know; exit status 1 if the show\n"
           "                            would differ from what the folder seems to intend\n"
@@ -46,6 +50,9 @@ void PrintUsage(FILE* stream) {
           "  --bpp N         colour depth of the display, as the show's -bpp: 8, 15, 16, 24 or 32\n"
           "                  (default %d)\n"
           "  -v, --verbose   print the loader's lines, as the show does\n"
+          "  --size WxH      size of the pictures and the video (default 640x480): the show\n"
+          "                  scaled as tolvane -fit shows it on a screen of that size; from\n"
+          "                  640x480 to 7680x4320, even numbers for a video\n"
           "\n"
           "Exit status: 0 done, 1 --check found something, 2 bad usage or caption file,\n"
           "3 the show cannot be opened, 4 an output could not be written.\n",
@@ -119,7 +126,7 @@ static constexpr int kMaxSeen = 32;
 struct Named {
   const char* seen[kMaxSeen];  // the options given, as kOptions names them
   int seenCount;
-  const char *pngName, *outDir, *video, *captions, *folder;
+  const char *pngName, *outDir, *video, *captions, *folder, *subtitles;
 };
 static Named given;
 
@@ -194,6 +201,19 @@ static bool Bpp(const char* value) {
   return true;
 }
 
+// --size WxH: at least the show's own size, at most 8K.
+static bool Size(const char* value) {
+  int w = 0, h = 0;
+  char extra = 0;
+  if (sscanf(value, "%5dx%5d%c", &w, &h, &extra) != 2 || !isdigit(value[0]) || w < kScreenWidth ||
+      h < kScreenHeight || w > kMaxFitWidth || h > kMaxFitHeight)
+    return Fail("--size takes WxH from %dx%d to %dx%d, not '%s'", kScreenWidth, kScreenHeight,
+                kMaxFitWidth, kMaxFitHeight, value);
+  settings.width = w;
+  settings.height = h;
+  return true;
+}
+
 struct Option {
   const char* name;
   const char* alias;  // another spelling, or null: the show spells it -bpp
@@ -214,6 +234,8 @@ static const Option kOptions[] = {
     {"--bpp", "-bpp", true, nullptr, Bpp},
     {"--captions", nullptr, true, &given.captions, nullptr},
     {"-C", nullptr, true, &given.folder, nullptr},
+    {"--size", nullptr, true, nullptr, Size},
+    {"--subtitles", nullptr, true, &given.subtitles, nullptr},
     {"--check", nullptr, false, nullptr, Check},
     {"--timeline", nullptr, false, nullptr, Timeline},
     {"-h", "--help", false, nullptr, Help},
@@ -283,11 +305,19 @@ static bool Validate() {
       {"--to", settings.job == kSequence || settings.job == kVideo},
       {"--every", settings.job == kSequence},
       {"--fps", settings.job == kVideo},
+      {"--size", settings.job != kCheck},
+      {"--subtitles", settings.job == kVideo},
   };
   for (const auto& owner : kOwners)
     if (!owner.allowed && WasGiven(owner.option))
       return Fail("%s does not go with this job%s", owner.option,
                   strcmp(owner.option, "-o") == 0 ? " (-o names the PNG of --frame or --at)" : "");
+  const size_t srt = given.subtitles ? strlen(given.subtitles) : 0;
+  if (given.subtitles && (srt < 5 || strcmp(given.subtitles + srt - 4, ".srt") != 0))
+    return Fail("--subtitles FILE must end in .srt: '%s'", given.subtitles);
+  // x264's 4:2:0 pictures are of even sizes.
+  if (settings.job == kVideo && (settings.width % 2 || settings.height % 2))
+    return Fail("--size of a video takes even numbers, not %dx%d", settings.width, settings.height);
   if (settings.from != kUnset && settings.to != kUnset && settings.from > settings.to)
     return Fail("--from is after --to");
   return true;
@@ -299,6 +329,8 @@ bool ParseOptions(int argc, char** argv) {
   settings.frame = settings.from = settings.to = settings.every = kUnset;
   settings.fps = kDefaultFps;
   settings.depth = kDefaultDepth;
+  settings.width = kScreenWidth;
+  settings.height = kScreenHeight;
   given = Named{};
 
   for (int i = 1; i < argc; ++i) {
@@ -313,6 +345,8 @@ bool ParseOptions(int argc, char** argv) {
   if (given.captions && !settings.builtInCaptions &&
       !MakeAbsolute(given.captions, settings.captions))
     return Fail("path too long: %s", given.captions);
+  if (given.subtitles && !MakeAbsolute(given.subtitles, settings.subtitles))
+    return Fail("path too long: %s", given.subtitles);
   if (given.folder) snprintf(settings.folder, sizeof settings.folder, "%s", given.folder);
   return true;
 }

@@ -28,15 +28,17 @@ constexpr int kDefaultFps = 50;
 
 struct Settings {
   Job job;
-  int frame;                 // --frame, or --at converted to frames
-  int from, to, every;       // frames; kUnset for the whole show
-  int fps;                   // --video: 25, 50 or 100
-  int depth;                 // --bpp: bits per pixel of the display, as the show's -bpp
-  bool verbose;              // -v: the loader's lines as the show prints them
-  char output[kPathSize];    // -o FILE.png, --out DIR or --video FILE, made absolute
-  char captions[kPathSize];  // --captions FILE, made absolute; empty for the folder's choice
-  bool builtInCaptions;      // --captions none
-  char folder[kPathSize];    // -C DIR: the show folder; empty for the working directory
+  int frame;                  // --frame, or --at converted to frames
+  int from, to, every;        // frames; kUnset for the whole show
+  int fps;                    // --video: 25, 50 or 100
+  int depth;                  // --bpp: bits per pixel of the display, as the show's -bpp
+  bool verbose;               // -v: the loader's lines as the show prints them
+  char output[kPathSize];     // -o FILE.png, --out DIR or --video FILE, made absolute
+  char captions[kPathSize];   // --captions FILE, made absolute; empty for the folder's choice
+  bool builtInCaptions;       // --captions none
+  char folder[kPathSize];     // -C DIR: the show folder; empty for the working directory
+  char subtitles[kPathSize];  // --subtitles FILE.srt, made absolute; empty for none
+  int width, height;  // --size: the frames' size, the screen scaled as tolvane -fit shows it
 };
 extern Settings settings;
 
@@ -76,6 +78,9 @@ bool Exists(const char* path);
 
 // Pictures (frames.cpp).
 
+// The frame as it goes out: the screen, or at --size the screen scaled onto a picture of that
+// size by the code that scales it in tolvane -fit.
+SDL_Surface* OutputFrame();
 // Whether frame `f` is in the show; says which option overshoots it when not.
 bool WithinShow(int f, const char* option);
 // Writes the display surface as an 8-bit RGB PNG. Prints a message and returns false
@@ -93,6 +98,17 @@ bool IsVideoName(const char* name);
 bool FindFfmpeg(char* path, size_t size);
 // --video: frames piped to ffmpeg, muxed with the music rendered offline. Exit status.
 int ExportVideo();
+
+// The video's chapters and captions (chapters.cpp).
+
+// Writes the chapters and the captions of frames `from` to `to` to temporary files for ffmpeg,
+// and the captions to settings.subtitles if it is named. Exit status; says why when it fails.
+int PrepareTracks(int from, int to);
+// ffmpeg's arguments for them: the inputs after the pictures' and the sound's, the outputs.
+void TrackInputs(const char** argv, int& count);
+void TrackOutputs(const char** argv, int& count, bool mp4);
+// Removes the temporary files.
+void RemoveTracks();
 
 // Music (audio.cpp): tracker modules and Ogg Vorbis, as the show's mixer plays them.
 

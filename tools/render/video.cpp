@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "anim/surfaces.h"
 #include "assets/assets.h"
@@ -35,9 +36,6 @@ bool FindFfmpeg(char* path, size_t size) {
   }
   return false;
 }
-
-static constexpr size_t kLumaBytes = kScreenWidth * kScreenHeight;
-static constexpr size_t kFrameBytes = kLumaBytes * 3 / 2;  // 4:2:0, as the video keeps it
 
 // The colour of every pixel value of a display of up to 16 bits, packed 0xRRGGBB as
 // SDL_GetRGB gives it.
@@ -85,25 +83,27 @@ static Uint8 RedDifference(int r, int g, int b) {
   return ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
 }
 
-// The display as a planar 4:2:0 picture: ffmpeg's own conversion from 16-bit pixels costs
+// The frame as a planar 4:2:0 picture: ffmpeg's own conversion from 16-bit pixels costs
 // more than encoding them.
-static void ConvertScreen(Uint8* yuv) {
-  const SDL_PixelFormat* format = screen->format;
-  TableColours(format);
-  Uint8* cb = yuv + kLumaBytes;
-  Uint8* cr = cb + kLumaBytes / 4;
-  SDL_LockSurface(screen);
-  const Uint8* pixels = static_cast<const Uint8*>(screen->pixels);
-  for (int y = 0; y < kScreenHeight; y += 2) {
-    const Uint8* top = pixels + y * screen->pitch;
-    const Uint8* bottom = top + screen->pitch;
-    for (int x = 0; x < kScreenWidth; x += 2) {
+static void ConvertScreen(SDL_Surface* frame, Uint8* yuv) {
+  const SDL_PixelFormat* format = frame->format;
+  if (format->BytesPerPixel <= 2) TableColours(format);
+  const int width = frame->w;
+  const size_t lumaBytes = static_cast<size_t>(width) * frame->h;
+  Uint8* cb = yuv + lumaBytes;
+  Uint8* cr = cb + lumaBytes / 4;
+  SDL_LockSurface(frame);
+  const Uint8* pixels = static_cast<const Uint8*>(frame->pixels);
+  for (int y = 0; y < frame->h; y += 2) {
+    const Uint8* top = pixels + y * frame->pitch;
+    const Uint8* bottom = top + frame->pitch;
+    for (int x = 0; x < width; x += 2) {
       const Uint32 c[4] = {ColourAt(top, x, format), ColourAt(top, x + 1, format),
                            ColourAt(bottom, x, format), ColourAt(bottom, x + 1, format)};
       int r = 0, g = 0, b = 0;
       for (int i = 0; i < 4; ++i) {
         const int ri = c[i] >> 16, gi = c[i] >> 8 & 0xFF, bi = c[i] & 0xFF;
-        yuv[(y + i / 2) * kScreenWidth + x + i % 2] = Luma(ri, gi, bi);
+        yuv[(y + i / 2) * width + x + i % 2] = Luma(ri, gi, bi);
         r += ri;
         g += gi;
         b += bi;
@@ -112,11 +112,11 @@ static void ConvertScreen(Uint8* yuv) {
       r = (r + 2) / 4;
       g = (g + 2) / 4;
       b = (b + 2) / 4;
-      cb[y / 2 * kScreenWidth / 2 + x / 2] = BlueDifference(r, g, b);
-      cr[y / 2 * kScreenWidth / 2 + x / 2] = RedDifference(r, g, b);
+      cb[y / 2 * width / 2 + x / 2] = BlueDifference(r, g, b);
+      cr[y / 2 * width / 2 + x / 2] = RedDifference(r, g, b);
     }
   }
-  SDL_UnlockSurface(screen);
+  SDL_UnlockSurface(frame);
 }
 
 // Writes all of `bytes`, however the pipe splits it.
@@ -131,10 +131,28 @@ static bool WriteAll(int fd, const Uint8* data, size_t bytes) {
   return true;
 }
 
-// Writes the display as one video frame. Most of a show stands still: an unchanged screen
-// is not converted again.
+// The last frame sent, and the video's length in seconds, as ffmpeg's -t reads it.
+static std::vector<Uint8> yuv;
+static char videoLength[32];
+
+static bool Decimated() {
+  return settings.width != kScreenWidth || settings.height != kScreenHeight;
+}
+
+// A frame unlike the last, after it: ffmpeg drops repeated frames, and would drop the end.
+static bool WriteEndMark(int fd) {
+  if (!Decimated() || yuv.empty()) return true;
+  std::vector<Uint8> mark(yuv);
+  mark[0] ^= 0xFF;
+  return WriteAll(fd, mark.data(), mark.size());
+}
+
+// Writes the display, at --size scaled, as one video frame. Most of a show stands still: an
+// unchanged screen is not scaled nor converted again.
 static bool WriteScreen(int fd) {
-  static Uint8 yuv[kFrameBytes];
+  // 4:2:0, as the video keeps it.
+  const size_t frameBytes = static_cast<size_t>(settings.width) * settings.height * 3 / 2;
+  yuv.resize(frameBytes);
   static Uint8 last[kScreenWidth * kScreenHeight * 4];
   static bool converted = false;
   const size_t rowBytes = kScreenWidth * screen->format->BytesPerPixel;
@@ -147,17 +165,19 @@ static bool WriteScreen(int fd) {
     memcpy(last + y * rowBytes, row, rowBytes);
   }
   SDL_UnlockSurface(screen);
-  if (!same) ConvertScreen(yuv);
+  SDL_Surface* frame = same ? nullptr : OutputFrame();
+  if (!same && !frame) return false;
+  if (!same) ConvertScreen(frame, yuv.data());
   converted = true;
-  return WriteAll(fd, yuv, kFrameBytes);
+  return WriteAll(fd, yuv.data(), frameBytes);
 }
 
 // The command line of ffmpeg reading raw frames on its standard input and the sound from
-// `sound`, into `argv` (room for 64); `rate`, `size` and `soundRate` hold its numbers.
-static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[64],
+// `sound`, into `argv` (room for 80); `rate`, `size` and `soundRate` hold its numbers.
+static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[80],
                             char rate[16], char size[32], char soundRate[16]) {
   snprintf(rate, 16, "%d", settings.fps);
-  snprintf(size, 32, "%dx%d", kScreenWidth, kScreenHeight);
+  snprintf(size, 32, "%dx%d", settings.width, settings.height);
   snprintf(soundRate, 16, "%d", kAudioRate);
   const bool mp4 = strcmp(settings.output + strlen(settings.output) - 4, ".mp4") == 0;
   int count = 0;
@@ -172,8 +192,10 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* a
   for (const char* a :
        {"-f", "s16le", "-ar", static_cast<const char*>(soundRate), "-ac", "2", "-i", sound})
     argv[count++] = a;
-  for (const char* a : {"-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "superfast",
-                        "-crf", "18", "-pix_fmt", "yuv420p", "-ar", kVideoSoundRate})
+  TrackInputs(argv, count);
+  for (const char* a :
+       {"-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "superfast", "-tune",
+        "stillimage", "-crf", "18", "-pix_fmt", "yuv420p", "-ar", kVideoSoundRate})
     argv[count++] = a;
   // MP4 carries AAC, whose encoder delay its edit list takes back; in Matroska that delay
   // would put the sound a frame late, so it gets lossless FLAC, which has none.
@@ -184,6 +206,17 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* a
   } else {
     for (const char* a : {"-c:a", "flac"}) argv[count++] = a;
   }
+  TrackOutputs(argv, count, mp4);
+  // At a size of its own most frames repeat the one before: x264 gets each picture once,
+  // held until the next differs. The end mark after the last frame holds that up to the end,
+  // where the video is cut.
+  // A picture at least every second all the same, for players that seek to one.
+  static char decimate[64];
+  snprintf(decimate, sizeof decimate, "mpdecimate=hi=0:lo=0:frac=0:max=%d", settings.fps - 1);
+  if (Decimated())
+    for (const char* a : {"-vf", static_cast<const char*>(decimate), "-fps_mode", "vfr", "-t",
+                          static_cast<const char*>(videoLength)})
+      argv[count++] = a;
   argv[count++] = settings.output;
   argv[count] = nullptr;
 }
@@ -194,7 +227,7 @@ static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
   if (pipe(ends) != 0) return -1;
   // Room for a whole frame or two in the pipe, where Linux allows it.
   fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
-  const char* argv[64];
+  const char* argv[80];
   char rate[16], size[32], soundRate[16];
   FfmpegArguments(ffmpeg, sound, argv, rate, size, soundRate);
   child = fork();
@@ -259,7 +292,7 @@ static bool FeedFrames(int pipe, int from, int step, long frames) {
     ProgressStep(i + 1);
   }
   ProgressEnd();
-  return fed;
+  return fed && WriteEndMark(pipe);
 }
 
 int ExportVideo() {
@@ -276,8 +309,14 @@ int ExportVideo() {
   // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
   const int step = kFramesPerSecond / settings.fps;
   const long frames = (to - from) / step + 1;
+  snprintf(videoLength, sizeof videoLength, "%ld.%02ld", frames * step / kFramesPerSecond,
+           frames * step % kFramesPerSecond);
   char sound[kPathSize];
   if (const int status = WriteSound(from, frames, sound)) return status;
+  if (const int status = PrepareTracks(from, to)) {
+    unlink(sound);
+    return status;
+  }
 
   // A reader that has gone away must not kill the writer: its exit status says why.
   signal(SIGPIPE, SIG_IGN);
@@ -286,6 +325,7 @@ int ExportVideo() {
   if (pipe < 0) {
     fprintf(stderr, "tolvane-render: cannot start %s: %s\n", ffmpeg, strerror(errno));
     unlink(sound);
+    RemoveTracks();
     return kExitOutput;
   }
   const bool fed = FeedFrames(pipe, from, step, frames);
@@ -293,6 +333,7 @@ int ExportVideo() {
   int status = 0;
   waitpid(child, &status, 0);
   unlink(sound);
+  RemoveTracks();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fed) {
     fprintf(stderr, "tolvane-render: ffmpeg could not make %s (its messages are above)\n",
             settings.output);

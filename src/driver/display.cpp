@@ -1,0 +1,312 @@
+#include "driver/display.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "anim/surfaces.h"
+#include "driver/driver.h"
+
+SDL_Rect FitInside(int width, int height) {
+  width = std::clamp(width, 0, kMaxFitWidth);
+  height = std::clamp(height, 0, kMaxFitHeight);
+  // 4:3 by whole pixels: the full height where the display is wider than 4:3, else the width.
+  int w = width, h = width * kScreenHeight / kScreenWidth;
+  if (h > height) {
+    h = height;
+    w = height * kScreenWidth / kScreenHeight;
+  }
+  if (w == 0 || h == 0) w = h = 0;
+  const SDL_Rect r = {static_cast<Sint16>((width - w) / 2), static_cast<Sint16>((height - h) / 2),
+                      static_cast<Uint16>(w), static_cast<Uint16>(h)};
+  return r;
+}
+
+// One output pixel's two source pixels along an axis: `first` and first + 1, the second
+// weighing `weight` of 256.
+struct Tap {
+  int first;
+  int weight;
+};
+
+// Output pixel i of `size` from `source` pixels: the source grown by the whole factor k that
+// fits, then sampled bilinearly at the output pixel's centre. In the grown picture only a pair
+// of neighbours from two source pixels mixes; any other pair is one source pixel.
+static Tap TapAt(int i, int size, int source) {
+  const long long k = std::max(1, size / source);
+  // The centre of pixel i in grown pixels, times 2 * size: (i + 1/2) * source * k / size - 1/2.
+  const long long scaled = (2LL * i + 1) * source * k - size, unit = 2LL * size;
+  if (scaled <= 0) return {0, 0};
+  const long long grown = scaled / unit;
+  const int first = static_cast<int>(grown / k), second = static_cast<int>((grown + 1) / k);
+  if (first >= source - 1) return {source - 1, 0};
+  if (second == first) return {first, 0};
+  return {first, static_cast<int>((scaled % unit * 256 + unit / 2) / unit)};
+}
+
+// Room for one source row in 0x00RRGGBB, with the last pixel repeated past its end.
+static Uint32 wideRow[kScreenWidth + 1];
+// The colour of every pixel value of a source of up to 16 bits, for the format it was made for.
+static Uint32 colourOf[1 << 16];
+static SDL_PixelFormat tabled;
+static SDL_Color tabledColours[256];
+
+static bool SameFormat(const SDL_PixelFormat* a, const SDL_PixelFormat* b) {
+  return a->BitsPerPixel == b->BitsPerPixel && a->Rmask == b->Rmask && a->Gmask == b->Gmask &&
+         a->Bmask == b->Bmask && !a->palette == !b->palette;
+}
+
+static void TableColours(SDL_PixelFormat* format) {
+  // A palette can change under the same format: compared by its colours.
+  const SDL_Palette* palette = format->palette;
+  const int colours = palette ? std::clamp(palette->ncolors, 0, 256) : 0;
+  const bool samePalette =
+      !palette || memcmp(tabledColours, palette->colors, colours * sizeof(SDL_Color)) == 0;
+  if (tabled.BitsPerPixel && SameFormat(format, &tabled) && samePalette) return;
+  tabled = *format;
+  if (palette) memcpy(tabledColours, palette->colors, colours * sizeof(SDL_Color));
+  const int values = format->BytesPerPixel == 1 ? 256 : 1 << 16;
+  for (int v = 0; v < values; ++v) {
+    Uint8 r, g, b;
+    SDL_GetRGB(v, format, &r, &g, &b);
+    colourOf[v] = r << 16 | g << 8 | b;
+  }
+}
+
+// Source row y in 0x00RRGGBB, once per row: a table for pixels of up to 16 bits.
+static void WidenRow(SDL_Surface* picture, int y) {
+  SDL_PixelFormat* f = picture->format;
+  const Uint8* row = static_cast<const Uint8*>(picture->pixels) + y * picture->pitch;
+  const int bytes = f->BytesPerPixel;
+  if (bytes == 1) {
+    for (int x = 0; x < kScreenWidth; ++x) wideRow[x] = colourOf[row[x]];
+  } else if (bytes == 2) {
+    const Uint16* p = reinterpret_cast<const Uint16*>(row);
+    for (int x = 0; x < kScreenWidth; ++x) wideRow[x] = colourOf[p[x]];
+  } else if (bytes == 4 && !f->Rloss && !f->Gloss && !f->Bloss) {
+    // Eight bits a channel: SDL_GetRGB's result is the field itself.
+    const Uint32* p = reinterpret_cast<const Uint32*>(row);
+    for (int x = 0; x < kScreenWidth; ++x)
+      wideRow[x] = ((p[x] & f->Rmask) >> f->Rshift) << 16 | ((p[x] & f->Gmask) >> f->Gshift) << 8 |
+                   (p[x] & f->Bmask) >> f->Bshift;
+  } else {
+    for (int x = 0; x < kScreenWidth; ++x) {
+      Uint8 r, g, b;
+      SDL_GetRGB(PixelValue(row + x * bytes, bytes), f, &r, &g, &b);
+      wideRow[x] = r << 16 | g << 8 | b;
+    }
+  }
+  wideRow[kScreenWidth] = wideRow[kScreenWidth - 1];
+}
+
+// The output's columns, for the width last asked.
+static Tap columns[kMaxFitWidth];
+static int columnsFor = -1;
+// Source rows scaled across, two at a time: the pair a bilinear output row mixes.
+static Uint32 across[2][kMaxFitWidth];
+static int acrossRow[2] = {-1, -1};
+
+static const Uint32* Across(SDL_Surface* picture, int y, int keep, int width) {
+  for (int i = 0; i < 2; ++i)
+    if (acrossRow[i] == y) return across[i];
+  const int slot = acrossRow[0] == keep ? 1 : 0;
+  WidenRow(picture, y);
+  Uint32* out = across[slot];
+  for (int x = 0; x < width; ++x) {
+    const Uint32 a = wideRow[columns[x].first], b = wideRow[columns[x].first + 1];
+    const Uint32 w = columns[x].weight, v = 256 - w;
+    // Most columns of a picture grown twice or more are one source pixel.
+    if (w == 0) {
+      out[x] = a;
+      continue;
+    }
+    // Red and blue side by side, then green: each field's sum stays below its next field.
+    out[x] = ((((a & 0xFF00FF) * v + (b & 0xFF00FF) * w) >> 8) & 0xFF00FF) |
+             ((((a & 0x00FF00) * v + (b & 0x00FF00) * w) >> 8) & 0x00FF00);
+  }
+  acrossRow[slot] = y;
+  return out;
+}
+
+// Output row = first * (256 - weight) + second * weight, by bytes: the loop vectorises.
+static void MixRows(const Uint8* __restrict first, const Uint8* __restrict second,
+                    Uint8* __restrict out, int bytes, unsigned weight) {
+  const Uint16 w = static_cast<Uint16>(weight), v = static_cast<Uint16>(256 - weight);
+  for (int i = 0; i < bytes; ++i) out[i] = static_cast<Uint8>((first[i] * v + second[i] * w) >> 8);
+}
+
+static bool IsRgbWord(const SDL_PixelFormat* f) {
+  return f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 &&
+         f->Bmask == 0x0000FF;
+}
+
+// A 0x00RRGGBB row into `target`'s pixels, for a display of another format.
+static void StoreRow(const Uint32* row, SDL_Surface* target, Uint8* out, int width) {
+  const int bytes = target->format->BytesPerPixel;
+  for (int x = 0; x < width; ++x, out += bytes) {
+    const Uint32 v = SDL_MapRGB(target->format, row[x] >> 16, row[x] >> 8 & 0xFF, row[x] & 0xFF);
+    switch (bytes) {
+      case 1:
+        *out = static_cast<Uint8>(v);
+        break;
+      case 2:
+        memcpy(out, &v, 2);  // little-endian, as SDL's surfaces are here
+        break;
+      case 3:
+        memcpy(out, &v, 3);
+        break;
+      default:
+        memcpy(out, &v, 4);
+    }
+  }
+}
+
+static void Blacken(SDL_Surface* target, const SDL_Rect& fit) {
+  // Above, below, left, right of the picture.
+  const int right = fit.x + fit.w, bottom = fit.y + fit.h;
+  SDL_Rect bars[4] = {{0, 0, static_cast<Uint16>(target->w), static_cast<Uint16>(fit.y)},
+                      {0, static_cast<Sint16>(bottom), static_cast<Uint16>(target->w),
+                       static_cast<Uint16>(std::max(0, target->h - bottom))},
+                      {0, fit.y, static_cast<Uint16>(fit.x), fit.h},
+                      {static_cast<Sint16>(right), fit.y,
+                       static_cast<Uint16>(std::max(0, target->w - right)), fit.h}};
+  if (fit.w == 0) bars[0].h = static_cast<Uint16>(target->h);
+  for (SDL_Rect& bar : bars)
+    if (bar.w && bar.h) SDL_FillRect(target, &bar, SDL_MapRGB(target->format, 0, 0, 0));
+}
+
+void ScalePicture(SDL_Surface* picture, SDL_Surface* target) {
+  const SDL_Rect fit = FitInside(target->w, target->h);
+  Blacken(target, fit);
+  if (fit.w == 0) return;
+  if (columnsFor != fit.w)
+    for (int x = 0; x < fit.w; ++x) columns[x] = TapAt(x, fit.w, kScreenWidth);
+  columnsFor = fit.w;
+  // A new picture, or new pixels in it: the rows scaled across are of the last call.
+  acrossRow[0] = acrossRow[1] = -1;
+  static Uint32 stored[kMaxFitWidth];
+  SDL_LockSurface(picture);
+  SDL_LockSurface(target);
+  TableColours(picture->format);
+  const bool words = IsRgbWord(target->format);
+  Uint8* base = static_cast<Uint8*>(target->pixels) + fit.y * target->pitch +
+                fit.x * target->format->BytesPerPixel;
+  for (int y = 0; y < fit.h; ++y) {
+    const Tap tap = TapAt(y, fit.h, kScreenHeight);
+    Uint8* out = base + y * target->pitch;
+    Uint8* mixed = words ? out : reinterpret_cast<Uint8*>(stored);
+    const Uint32* first = Across(picture, tap.first, tap.first + 1, fit.w);
+    if (tap.weight == 0) {
+      memcpy(mixed, first, fit.w * 4);
+    } else {
+      const Uint32* second = Across(picture, tap.first + 1, tap.first, fit.w);
+      MixRows(reinterpret_cast<const Uint8*>(first), reinterpret_cast<const Uint8*>(second), mixed,
+              fit.w * 4, tap.weight);
+    }
+    if (!words) StoreRow(stored, target, out, fit.w);
+  }
+  SDL_UnlockSurface(target);
+  SDL_UnlockSurface(picture);
+}
+
+// The live show's display.
+
+// The display SDL opened with -fit, which the picture `screen` is scaled onto; null without.
+static SDL_Surface* display = nullptr;
+bool fitScreen = false;
+// What -fit opens: the desktop's size and depth, the window's first size, the show's flags.
+static int desktopW, desktopH, desktopDepth, windowW, windowH;
+static Uint32 showFlags;
+
+static SDL_Surface* OpenMode(int w, int h, Uint32 flags) {
+  w = std::clamp(w, 1, kMaxFitWidth);
+  h = std::clamp(h, 1, kMaxFitHeight);
+  // A window follows its frame; full screen takes the whole desktop.
+  if (!(flags & SDL_FULLSCREEN)) flags |= SDL_RESIZABLE;
+  SDL_Surface* opened = SDL_SetVideoMode(w, h, desktopDepth, flags);
+  if (opened) display = opened;
+  return opened;
+}
+
+bool OpenFitDisplay(Uint8 depth, Uint32 flags, bool& refused) {
+  refused = false;
+  const SDL_VideoInfo* info = SDL_GetVideoInfo();
+  if (!info || info->current_w <= 0 || info->current_h <= 0) {
+    fprintf(stderr, "-fit: the desktop's size is unknown here; the show opens at %dx%d\n",
+            kScreenWidth, kScreenHeight);
+    return false;
+  }
+  desktopW = info->current_w;
+  desktopH = info->current_h;
+  desktopDepth = info->vfmt ? info->vfmt->BitsPerPixel : 32;
+  // The largest whole multiple of the show that fits the desktop less a tenth for borders.
+  const int times =
+      std::max(1, std::min(desktopW * 9 / 10 / kScreenWidth, desktopH * 9 / 10 / kScreenHeight));
+  windowW = times * kScreenWidth;
+  windowH = times * kScreenHeight;
+  showFlags = flags;
+  const bool full = flags & SDL_FULLSCREEN;
+  if (!OpenMode(full ? desktopW : windowW, full ? desktopH : windowH, flags)) {
+    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", full ? desktopW : windowW,
+            full ? desktopH : windowH, desktopDepth, SDL_GetError());
+    refused = true;
+    return false;
+  }
+  // The show's own picture, in the format its display would have at `depth` (0: the desktop's).
+  showPicture = SDL_CreateRGBSurface(SDL_SWSURFACE, kScreenWidth, kScreenHeight,
+                                     depth ? depth : desktopDepth, 0, 0, 0, 0);
+  if (!showPicture) {
+    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight, depth,
+            SDL_GetError());
+    refused = true;
+    return false;
+  }
+  if (showPicture->format->palette) {
+    // SDL's own 3-3-2 palette of an 8-bit display.
+    SDL_Color colours[256];
+    for (int i = 0; i < 256; ++i) {
+      const int r = i & 0xE0, g = i << 3 & 0xE0, b = i & 0x03;
+      colours[i] = {static_cast<Uint8>(r | r >> 3 | r >> 6),
+                    static_cast<Uint8>(g | g >> 3 | g >> 6),
+                    static_cast<Uint8>(b | b << 2 | b << 4 | b << 6), 0};
+    }
+    SDL_SetColors(showPicture, colours, 0, 256);
+  }
+  screen = showPicture;
+  return true;
+}
+
+void Present() {
+  if (!display) {
+    SDL_Flip(screen);
+    return;
+  }
+  ScalePicture(screen, display);
+  SDL_Flip(display);
+}
+
+// Between the window and full screen, where SDL opens the other; else the display stays.
+static void ToggleFullScreen() {
+  const int w = display->w, h = display->h;
+  const Uint32 was = display->flags & (SDL_FULLSCREEN | SDL_RESIZABLE);
+  const Uint32 flags = (showFlags & ~SDL_FULLSCREEN) | (was & SDL_FULLSCREEN ? 0 : SDL_FULLSCREEN);
+  const bool full = flags & SDL_FULLSCREEN;
+  if (!OpenMode(full ? desktopW : windowW, full ? desktopH : windowH, flags))
+    OpenMode(w, h, (showFlags & ~SDL_FULLSCREEN) | (was & SDL_FULLSCREEN));
+}
+
+bool FitEvent(const SDL_Event& event) {
+  if (!display) return false;
+  if (event.type == SDL_VIDEORESIZE && !(display->flags & SDL_FULLSCREEN)) {
+    const int w = display->w, h = display->h;
+    if (event.resize.w == w && event.resize.h == h) return true;
+    if (!OpenMode(event.resize.w, event.resize.h, showFlags & ~SDL_FULLSCREEN))
+      OpenMode(w, h, showFlags & ~SDL_FULLSCREEN);
+    return true;
+  }
+  if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_f) {
+    ToggleFullScreen();
+    return true;
+  }
+  return false;
+}

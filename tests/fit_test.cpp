@@ -1,0 +1,224 @@
+// tolvane -fit under a real X server (Xvfb) and the controlled clock: the displays it opens,
+// each presented display against tolvane-render --size, window resizes and F, the fallback
+// where the desktop's size is unknown; and the video at a big size.
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "showrun.h"
+#include "testing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Pixels whose colours differ; a size that differs counts every pixel.
+long ColourDifferences(SDL_Surface* a, SDL_Surface* b) {
+  if (!a || !b) return -1;
+  if (a->w != b->w || a->h != b->h) return static_cast<long>(a->w) * a->h;
+  long differ = 0;
+  for (int y = 0; y < a->h; y++)
+    for (int x = 0; x < a->w; x++) {
+      Uint8 c[2][3];
+      SDL_GetRGB(PixelAt(a, x, y), a->format, &c[0][0], &c[0][1], &c[0][2]);
+      SDL_GetRGB(PixelAt(b, x, y), b->format, &c[1][0], &c[1][1], &c[1][2]);
+      if (memcmp(c[0], c[1], 3) != 0) differ++;
+    }
+  return differ;
+}
+
+class Fit : public testing::Test {
+ protected:
+  ShowFolder show{std::string("fit-") +
+                  testing::UnitTest::GetInstance()->current_test_info()->name()};
+
+  void SetUp() override {
+    OpenTestDisplay(16);
+    show.DemoFiles();
+    show.Photos(2);
+  }
+
+  // The show under an X screen of `screen` (WxH), started from display number 91 up to the
+  // first free one, with the clock shim loaded into the show alone. Without -noreset the
+  // server resets as SDL closes its first look at the display, and may refuse the next.
+  ShowRun PlayOnX(const std::string& screen, std::vector<std::string> args,
+                  std::map<std::string, std::string> env) {
+    RunOptions options;
+    options.shim = "";
+    options.wrapper = {"xvfb-run", "-a",
+                       "-n",       "91",
+                       "-s",       "-noreset -screen 0 " + screen + "x24",
+                       "env",      "LD_PRELOAD=" TOLVANE_CLOCKSHIM};
+    env["SDL_VIDEODRIVER"] = "x11";
+    return show.Play(std::move(args), std::move(env), options);
+  }
+
+  SDL_Surface* Shot(int f) {
+    return SDL_LoadBMP((show.Dir() / "shots" / ("frame-" + std::to_string(f) + ".bmp")).c_str());
+  }
+
+  // The renderer's picture of frame `f` at `size`.
+  SDL_Surface* Rendered(int f, const std::string& size, int depth) {
+    const fs::path png = show.Dir() / ("render-" + size + "-" + std::to_string(f) + ".png");
+    const ShowRun run = ::Run(show.Dir(),
+                              {TOLVANE_RENDER, "--frame", std::to_string(f), "--size", size,
+                               "--bpp", std::to_string(depth), "-o", png.string()},
+                              {}, 120);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return IMG_Load(png.c_str());
+  }
+
+  // The screen presented at `f` against the renderer's frame at the display's size.
+  void ExpectRendererFrame(int f, int w, int h, int depth = 16) {
+    SCOPED_TRACE("frame " + std::to_string(f));
+    SDL_Surface* shot = Shot(f);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(shot->w, w);
+    EXPECT_EQ(shot->h, h);
+    SDL_Surface* picture = Rendered(f, std::to_string(w) + "x" + std::to_string(h), depth);
+    EXPECT_EQ(ColourDifferences(shot, picture), 0);
+    SDL_FreeSurface(shot);
+    if (picture) SDL_FreeSurface(picture);
+  }
+};
+
+// The logo standing, the description box, the photo with its names line: on each screen the
+// display of the desktop's size (a window of the largest whole multiple that fits), each
+// presented frame the renderer's at that size, and the same steps as the 640x480 show.
+TEST_F(Fit, EveryScreenShowsTheRenderersFramesAtItsSize) {
+  const std::string frames = "700,1900,2300";
+  const ShowRun plain =
+      show.Play({}, {{"TOLVANE_CAPTURE", frames}, {"TOLVANE_EVENTS", "f2301:esc"}});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const struct {
+    const char* screen;
+    std::vector<std::string> args;
+    int w, h, depth;
+  } kCases[] = {
+      {"1920x1080", {"-fit"}, 1920, 1080, 16},
+      {"1280x720", {"-fit"}, 1280, 720, 16},
+      {"1920x1080", {"-fit", "-windowed"}, 1280, 960, 16},
+      {"1280x720", {"-bpp", "32", "-fit", "-sw"}, 1280, 720, 32},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.screen) + " " + c.args.front());
+    const ShowRun run =
+        PlayOnX(c.screen, c.args, {{"TOLVANE_CAPTURE", frames}, {"TOLVANE_EVENTS", "f2301:esc"}});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.passes.size(), plain.passes.size());
+    for (size_t i = 0; i < run.passes.size(); i++)
+      ASSERT_EQ(run.passes[i].frame, plain.passes[i].frame) << "pass " << i;
+    for (int f : {700, 1900, 2300}) ExpectRendererFrame(f, c.w, c.h, c.depth);
+    fs::remove_all(show.Dir() / "shots");
+  }
+}
+
+// Resized to a pixel, to far beyond any screen, to an odd size, then F: no crash; the big
+// window holds no more than its own pixels and a few MiB; each display shows the picture.
+TEST_F(Fit, WindowFollowsResizesAndFTogglesFullScreen) {
+  const ShowRun run = PlayOnX(
+      "1920x1080", {"-fit", "-windowed"},
+      {{"TOLVANE_CAPTURE", "1050,1250,1350"},
+       {"TOLVANE_MEM_EVERY", "1050:100"},
+       {"TOLVANE_EVENTS",
+        "f1000:resize1x1,f1100:resize20000x20000,f1200:resize1001x700,f1300:fkey,f1400:esc"}});
+  ASSERT_EQ(run.status, 0) << run.err;
+  SDL_Surface* tiny = Shot(1050);
+  ASSERT_NE(tiny, nullptr);
+  EXPECT_EQ(tiny->w * tiny->h, 1);
+  SDL_FreeSurface(tiny);
+  ExpectRendererFrame(1250, 1001, 700);
+  ExpectRendererFrame(1350, 1920, 1080);
+  const auto mem = run.Calls("mem");
+  ASSERT_GE(mem.size(), 2u);
+  const long displayKb = 7680L * 4320 * 4 / 1024, fewMiB = 8 * 1024;
+  EXPECT_LE(mem[1][2] - mem[0][2], displayKb + fewMiB) << "resident kB at the 8K window";
+}
+
+// SDL's dummy driver knows no desktop: one line says so and the show is the 640x480 one.
+TEST_F(Fit, UnknownDesktopSizeOpensTheShowsOwnSize) {
+  const ShowRun run =
+      show.Play({"-fit"}, {{"TOLVANE_CAPTURE", "2300"}, {"TOLVANE_EVENTS", "f2301:esc"}});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("-fit: the desktop's size is unknown here; the show opens at 640x480\n"),
+            std::string::npos)
+      << run.err;
+  const auto video = run.Calls("video");
+  ASSERT_EQ(video.size(), 1u);
+  EXPECT_EQ(video[0][0], 16);
+  EXPECT_EQ(video[0][1], 0xC0100001L);
+  SDL_Surface* shot = Shot(2300);
+  ASSERT_NE(shot, nullptr);
+  EXPECT_EQ(shot->w, kScreenWidth);
+  SDL_FreeSurface(shot);
+}
+
+}  // namespace
+
+namespace {
+
+// What ffprobe says of `video`: one line of "key=value" pairs per stream and chapter.
+std::string Probe(const fs::path& dir, const fs::path& video) {
+  const fs::path out = dir / "probe.txt";
+  const std::string command =
+      "ffprobe -v error -show_entries stream=codec_type,codec_name,width,height:"
+      "chapter=start_time,end_time:chapter_tags=title -of compact=p=0 '" +
+      video.string() + "' > '" + out.string() + "'";
+  return system(command.c_str()) == 0 ? Slurp(out) : "";
+}
+
+// The opening and the first photo slot of a two-photo show at 1280x720: the picture's size, a
+// chapter for the opening and each slot named by its names line, and the captions as a
+// subtitle track of the container's kind and as the --subtitles file.
+TEST_F(Fit, VideoAtABigSizeHasChaptersAndCaptions) {
+  const struct {
+    const char* name;
+    const char* subtitles;
+  } kCases[] = {{"show.mp4", "codec_name=mov_text"}, {"show.mkv", "codec_name=subrip"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const fs::path video = show.Dir() / c.name, srt = show.Dir() / "show.srt";
+    const ShowRun run = ::Run(show.Dir(),
+                              {TOLVANE_RENDER, "--video", video.string(), "--size", "1280x720",
+                               "--fps", "25", "--to", "25s", "--subtitles", srt.string()},
+                              {}, 240);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string probe = Probe(show.Dir(), video);
+    EXPECT_NE(probe.find("codec_name=h264|codec_type=video|width=1280|height=720"),
+              std::string::npos)
+        << probe;
+    EXPECT_NE(probe.find(c.subtitles), std::string::npos) << probe;
+    EXPECT_NE(probe.find("start_time=0.000000|end_time=13.000000|tag:title=Opening"),
+              std::string::npos)
+        << probe;
+    EXPECT_NE(probe.find("start_time=13.000000|end_time=25.010000|tag:title=Everyone, plus the "
+                         "minibus"),
+              std::string::npos)
+        << probe;
+    // The first slot's description while its box stands, its names line with the photo.
+    const std::string cues = Slurp(srt);
+    EXPECT_EQ(cues.rfind("1\n00:00:13,000 --> 00:00:20,800\nDay one: the minibus", 0), 0u) << cues;
+    EXPECT_NE(cues.find("2\n00:00:21,000 --> 00:00:25,010\nEveryone, plus the minibus\n\n"),
+              std::string::npos)
+        << cues;
+  }
+}
+
+// Sizes the renderer refuses, with exit status 2.
+TEST_F(Fit, SizesOutsideTheRangeAreUsageErrors) {
+  const fs::path out = show.Dir() / "x.mp4";
+  for (const char* size : {"639x480", "1920", "1920x1080x", "7682x4320", "1281x720", "-640x480"}) {
+    SCOPED_TRACE(size);
+    const ShowRun run =
+        ::Run(show.Dir(), {TOLVANE_RENDER, "--video", out.string(), "--size", size}, {}, 60);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("--size"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+}  // namespace
