@@ -55,7 +55,7 @@ static void StartMusic() {
   Mix_SetMusicCMD(command);
   FileNameConversion(kMusicDir, kMusicBase, kMusicExt, tmptxt);
   // The mixer would wait for ever on a named pipe; a command reads it as it likes.
-  if (!command && IsNamedPipe(tmptxt))
+  if (!command && IsSpecialFile(tmptxt))
     Mix_SetError("Couldn't open '%s'", tmptxt);
   else
     music = Mix_LoadMUS(tmptxt);

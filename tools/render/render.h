@@ -123,6 +123,9 @@ int RateAsPlayed(int rate);
 // The music's own title (a module's, or an Ogg Vorbis TITLE comment), or "".
 const char* MusicTitle();
 void CloseMusic();
+// Ogg Vorbis is decoded in a child process, for a few seconds at most, before the renderer
+// decodes it: a damaged stream can crash the decoder. False with the reason when it fails.
+bool TrustMusic(const char* path, char* why, size_t whySize);
 // Writes sample frames [first, first + samples) of the show's sound track to `out` as raw
 // signed 16-bit little-endian stereo at kAudioRate: sample 0 at frame 0, where the music
 // starts with its fade-in; its fade-out from sample `fadeOut`, silence after.
@@ -131,7 +134,8 @@ void CloseMusic();
 bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut, FILE* out,
                      bool& musicLoaded, char* why, size_t whySize);
 // Sample frames the music plays before it ends by itself (capped at `limit`), with its
-// title; -1 with the reason when it cannot be loaded.
+// title; -1 with the reason when it cannot be loaded. Counted without mixing: a module's
+// engine is stepped tick by tick, an Ogg Vorbis stream's sections are added up.
 long ModuleLength(const char* module, long limit, char* title, size_t titleSize, char* why,
                   size_t whySize);
 
