@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "assets/assets.h"
 #include "designs.h"
 #include "render.h"
 
@@ -25,11 +26,15 @@ struct MixerAnswer {
   char error[240];
 };
 
+// What the mixer loads does not depend on its buffer, and closing the silent driver waits
+// for a whole buffer: the show's would cost three quarters of a second.
+static constexpr int kAskingBufferFrames = 1024;
+
 static void AskMixerInChild(const char* file, int to) {
   MixerAnswer answer = {MUS_NONE, ""};
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 ||
-      Mix_OpenAudio(kAudioRate, kAudioFormat, kAudioChannels, kAudioBufferFrames) < 0) {
+      Mix_OpenAudio(kAudioRate, kAudioFormat, kAudioChannels, kAskingBufferFrames) < 0) {
     snprintf(answer.error, sizeof answer.error, "%s", Mix_GetError());
   } else if (Mix_Music* music = Mix_LoadMUS_RW(SDL_RWFromFile(file, "rb"))) {
     // By content alone, as under the show's fixed name, whose extension tells it nothing.
@@ -100,6 +105,10 @@ static bool InTune(int rate, char* why, size_t whySize) {
 }
 
 bool CheckMusic(const char* file, char* why, size_t whySize) {
+  if (IsSpecialFile(file)) {
+    Say(why, whySize, "It is not a regular file.");
+    return false;
+  }
   FILE* readable = fopen(file, "rb");
   if (!readable) {
     Say(why, whySize, "It cannot be read: %s.", strerror(errno));
@@ -109,6 +118,11 @@ bool CheckMusic(const char* file, char* why, size_t whySize) {
   const MusicKind kind = MusicKindOf(file);
   if (kind == kNoMusic) {
     Say(why, whySize, "It is too short to be music.");
+    return false;
+  }
+  char reason[256] = "";
+  if (!TrustMusic(file, reason, sizeof reason)) {
+    Say(why, whySize, "Neither the show nor tolvane-render --video can play it: %s.", reason);
     return false;
   }
   MixerAnswer answer;
@@ -127,7 +141,6 @@ bool CheckMusic(const char* file, char* why, size_t whySize) {
         MusicKindName(KindOfMixerType(answer.type)));
     return false;
   }
-  char reason[256] = "";
   const bool renders = OpenMusic(file, false, reason, sizeof reason);
   const int rate = MusicRate();
   CloseMusic();

@@ -418,7 +418,7 @@ static long TickedLength(long limit, long piece) {
     }
     played += piece;
   }
-  return played;
+  return std::min(played, limit);
 }
 
 // What the mixer plays of the stream: each section's samples, halved or doubled as SDL
