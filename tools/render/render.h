@@ -72,6 +72,9 @@ bool RedirectStderr(FILE* to);
 void RestoreStderr();
 // Whether `path` names anything: a file, a folder, a link to one.
 bool Exists(const char* path);
+// Whether `path` is, or would be, one of the show's own files or another input of the run
+// (the caption file): an output must not replace it. Says so when it is.
+bool IsRunInput(const char* path);
 
 // Pictures (frames.cpp).
 
@@ -141,6 +144,17 @@ long ModuleLength(const char* module, long limit, char* title, size_t titleSize,
 
 // The pre-show check (check.cpp): prints its lines on standard output; exit status.
 int CheckShow();
+
+// Signals (stop.cpp): SIGINT, SIGTERM and SIGHUP end the renderer at once, by the signal.
+
+// Takes the signals from SDL, which would turn them into quit events nobody reads: call
+// before SDL_Init, which then leaves them alone.
+void WatchSignals();
+// A file to remove, and a child process to kill, should a signal end the renderer; until
+// KeepIfStopped or StopWithRenderer(0).
+void RemoveIfStopped(const char* path);
+void KeepIfStopped(const char* path);
+void StopWithRenderer(pid_t child);
 
 // Progress line (progress.cpp): on standard error when it is a terminal, after a second.
 

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "assets/assets.h"
 #include "driver/driver.h"
@@ -151,7 +153,8 @@ static int OpenDisplay() {
 
 // The loader would end the process on a font it cannot open; say so plainly first.
 static int CheckFont() {
-  TTF_Font* font = OpenFontAt96Dpi(kFontFile, kTextPoints);
+  if (IsSpecialFile(kFontFile)) SDL_SetError("not a regular file");
+  TTF_Font* font = IsSpecialFile(kFontFile) ? nullptr : OpenFontAt96Dpi(kFontFile, kTextPoints);
   if (!font) {
     fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
             SDL_GetError());
@@ -162,6 +165,7 @@ static int CheckFont() {
 }
 
 int OpenShow() {
+  WatchSignals();
   int status = CheckFolder();
   if (status == kExitDone) status = OpenDisplay();
   if (status == kExitDone) status = CheckFont();
@@ -186,6 +190,41 @@ int OpenShow() {
 void CloseShow() {
   if (loaded) ReleaseShow();
   loaded = false;
+}
+
+// Whether two names are one file: the same file where `a` exists, else the same place.
+static bool SameFile(const char* a, const char* b) {
+  struct stat sa, sb;
+  if (stat(a, &sa) == 0)
+    return stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  char dirA[kPathSize], dirB[kPathSize];
+  snprintf(dirA, sizeof dirA, "%s", a);
+  snprintf(dirB, sizeof dirB, "%s", b);
+  char *slashA = strrchr(dirA, '/'), *slashB = strrchr(dirB, '/');
+  if (!slashA || !slashB || strcmp(slashA, slashB) != 0) return false;
+  *slashA = *slashB = '\0';
+  char realA[PATH_MAX], realB[PATH_MAX];
+  return realpath(dirA[0] ? dirA : "/", realA) && realpath(dirB[0] ? dirB : "/", realB) &&
+         strcmp(realA, realB) == 0;
+}
+
+bool IsRunInput(const char* path) {
+  char cwd[kPathSize], name[2 * kPathSize];
+  if (!getcwd(cwd, sizeof cwd)) return false;
+  bool input = settings.captions[0] && SameFile(path, settings.captions);
+  for (int i = 0; i < kMaxPhotos + 8 && !input; ++i) {
+    if (i < kMaxPhotos)
+      snprintf(name, sizeof name, "%s/gfx/foto%02d.jpg", cwd, i + 1);
+    else if (i - kMaxPhotos < static_cast<int>(std::size(kShowFiles)))
+      snprintf(name, sizeof name, "%s/%s", cwd, kShowFiles[i - kMaxPhotos]);
+    else
+      snprintf(name, sizeof name, "%s/%s", cwd, kCaptionFile);
+    input = SameFile(path, name);
+  }
+  if (input)
+    fprintf(stderr,
+            "tolvane-render: %s is one of the show's own files, which it does not replace\n", path);
+  return input;
 }
 
 int LastFrame() {
