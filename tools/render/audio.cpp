@@ -421,16 +421,16 @@ static long TickedLength(long limit, long piece) {
   return std::min(played, limit);
 }
 
-// What the mixer plays of the stream: each section's samples, halved or doubled as SDL
-// converts them.
-static long VorbisLength(long limit) {
-  double played = 0;
-  for (long link = 0; link < ov_streams(&vorbis) && played < limit; ++link) {
-    const long rate = ov_info(&vorbis, static_cast<int>(link))->rate;
-    const ogg_int64_t samples = ov_pcm_total(&vorbis, static_cast<int>(link));
-    if (samples > 0) played += static_cast<double>(samples) * RateAsPlayed(rate) / rate;
+// What the mixer plays of the stream, decoded and converted as it converts it: fast enough
+// for the longest music measured.
+static long VorbisLength(long limit, long piece) {
+  static Sint16 samples[kAudioRate / 100 * kChannels];
+  long played = 0;
+  while (played < limit && Active()) {
+    const long left = Fill(reinterpret_cast<Uint8*>(samples), piece * kBytesPerFrame);
+    played += piece - left / kBytesPerFrame;
   }
-  return static_cast<long>(std::min<double>(played, limit));
+  return std::min(played, limit);
 }
 
 long ModuleLength(const char* path, long limit, char* title, size_t titleSize, char* why,
@@ -439,7 +439,8 @@ long ModuleLength(const char* path, long limit, char* title, size_t titleSize, c
   snprintf(title, titleSize, "%s", MusicTitle());
   // Ten milliseconds at a time: a module ends between two such pieces, Ogg Vorbis inside one.
   constexpr long kPiece = kAudioRate / 100;
-  const long played = playing == kVorbisMusic ? VorbisLength(limit) : TickedLength(limit, kPiece);
+  const long played =
+      playing == kVorbisMusic ? VorbisLength(limit, kPiece) : TickedLength(limit, kPiece);
   CloseMusic();
   return played;
 }

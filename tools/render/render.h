@@ -137,8 +137,8 @@ bool TrustMusic(const char* path, char* why, size_t whySize);
 bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut, FILE* out,
                      bool& musicLoaded, char* why, size_t whySize);
 // Sample frames the music plays before it ends by itself (capped at `limit`), with its
-// title; -1 with the reason when it cannot be loaded. Counted without mixing: a module's
-// engine is stepped tick by tick, an Ogg Vorbis stream's sections are added up.
+// title; -1 with the reason when it cannot be loaded. A module is counted without mixing it:
+// its engine is stepped tick by tick.
 long ModuleLength(const char* module, long limit, char* title, size_t titleSize, char* why,
                   size_t whySize);
 
