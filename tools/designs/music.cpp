@@ -1,6 +1,8 @@
 // The music check: the file is loaded as the live show's mixer loads sfx/belong.mod, and as
 // tolvane-render loads it for the video's sound; both have to play it, and as the same kind.
 #include <SDL_mixer.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +56,7 @@ static bool AskMixer(const char* file, MixerAnswer& answer) {
   fflush(nullptr);
   const pid_t child = fork();
   if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a parent ended by a signal takes the child along
     close(pipeEnds[0]);
     AskMixerInChild(file, pipeEnds[1]);
   }
