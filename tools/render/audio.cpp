@@ -170,8 +170,16 @@ static bool Convertible(char* why, size_t whySize) {
   return true;
 }
 
-static bool OpenVorbis(const char* path, char* why, size_t whySize) {
-  const int error = ov_fopen(path, &vorbis);
+// Music played once is read as a stream: opened for seeking, the decoder would hold the
+// set-up of every section of a chained file at once.
+static bool OpenVorbis(const char* path, bool loop, char* why, size_t whySize) {
+  int error = OV_EREAD;
+  if (loop) {
+    error = ov_fopen(path, &vorbis);
+  } else if (FILE* file = fopen(path, "rb")) {
+    error = ov_open_callbacks(file, &vorbis, nullptr, 0, OV_CALLBACKS_STREAMONLY);
+    if (error) fclose(file);
+  }
   if (error) {
     Reason(why, whySize,
            error == OV_ENOTVORBIS ? "not an Ogg Vorbis audio stream" : "damaged Ogg Vorbis data");
@@ -210,7 +218,8 @@ bool OpenMusic(const char* path, bool loop, char* why, size_t whySize) {
     Reason(why, whySize, text);
     return false;
   }
-  if (!(kind == kModuleMusic ? OpenModule(path, why, whySize) : OpenVorbis(path, why, whySize)))
+  if (!(kind == kModuleMusic ? OpenModule(path, why, whySize)
+                             : OpenVorbis(path, loop, why, whySize)))
     return false;
   playing = kind;
   looping = loop;
