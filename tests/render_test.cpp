@@ -623,7 +623,9 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
       {{"--check", "--check"}, 2, "--check given twice"},
       {{"--frame", "4202", "-o", "a.png"}, 2, "frame 4202 is after the show's last frame, 4201"},
       {{"--check", "-C", "gfx"}, 3, "has no gfx/ folder"},
+      {{"--at", "1", "-o", "gfx/../gfx/end.png"}, 2, "is one of the show's own files"},
   };
+  const std::string endPicture = Slurp(dir / "gfx/end.png");
   for (const auto& c : cases) {
     std::string joined;
     for (const std::string& a : c.args) joined += a + " ";
@@ -632,6 +634,7 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
+  EXPECT_EQ(Slurp(dir / "gfx/end.png"), endPicture);
   const ShowRun ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
   EXPECT_EQ(ok.status, 0) << "the last step of a show without photos is 4201: " << ok.err;
 

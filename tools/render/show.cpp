@@ -153,8 +153,11 @@ static int OpenDisplay() {
 
 // The loader would end the process on a font it cannot open; say so plainly first.
 static int CheckFont() {
-  if (IsSpecialFile(kFontFile)) SDL_SetError("not a regular file");
-  TTF_Font* font = IsSpecialFile(kFontFile) ? nullptr : OpenFontAt96Dpi(kFontFile, kTextPoints);
+  TTF_Font* font = nullptr;
+  if (IsSpecialFile(kFontFile))
+    SDL_SetError("not a regular file");
+  else
+    font = OpenFontAt96Dpi(kFontFile, kTextPoints);
   if (!font) {
     fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
             SDL_GetError());
@@ -208,19 +211,23 @@ static bool SameFile(const char* a, const char* b) {
          strcmp(realA, realB) == 0;
 }
 
+// The name of the show's own file number `i` in `name`: its fixed files, its caption file and
+// every photo it may have. False past the last.
+static bool ShowFileName(int i, char* name, size_t size) {
+  const int fixed = static_cast<int>(std::size(kShowFiles));
+  if (i < fixed)
+    snprintf(name, size, "./%s", kShowFiles[i]);
+  else if (i == fixed)
+    snprintf(name, size, "./%s", kCaptionFile);
+  else if (i - fixed <= kMaxPhotos)
+    snprintf(name, size, "./gfx/foto%02d.jpg", i - fixed);
+  return i - fixed <= kMaxPhotos;
+}
+
 bool IsRunInput(const char* path) {
-  char cwd[kPathSize], name[2 * kPathSize];
-  if (!getcwd(cwd, sizeof cwd)) return false;
   bool input = settings.captions[0] && SameFile(path, settings.captions);
-  for (int i = 0; i < kMaxPhotos + 8 && !input; ++i) {
-    if (i < kMaxPhotos)
-      snprintf(name, sizeof name, "%s/gfx/foto%02d.jpg", cwd, i + 1);
-    else if (i - kMaxPhotos < static_cast<int>(std::size(kShowFiles)))
-      snprintf(name, sizeof name, "%s/%s", cwd, kShowFiles[i - kMaxPhotos]);
-    else
-      snprintf(name, sizeof name, "%s/%s", cwd, kCaptionFile);
-    input = SameFile(path, name);
-  }
+  char name[64];
+  for (int i = 0; !input && ShowFileName(i, name, sizeof name); ++i) input = SameFile(path, name);
   if (input)
     fprintf(stderr,
             "tolvane-render: %s is one of the show's own files, which it does not replace\n", path);
