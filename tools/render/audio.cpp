@@ -279,7 +279,10 @@ static long Fill(Uint8* out, long bytes) {
     return 0;
   }
   while (bytes > 0 && vorbisPlaying) {
-    if (!pieceBytes) DecodePiece();
+    if (!pieceBytes) {
+      DecodePiece();  // a piece, or the stream's end, or one more error in a row
+      continue;
+    }
     const long n = std::min(bytes, pieceBytes);
     memcpy(out, pieceLeft, n);
     pieceLeft += n;
