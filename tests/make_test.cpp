@@ -2,6 +2,7 @@
 // area; the folders it makes played by the real program; and that it never leaves half a show
 // or overwrites one.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <vips/vips.h>
 
 #include <filesystem>
@@ -626,6 +627,48 @@ TEST_F(Make, AWriteThatFailsIsExitStatus4AtEveryStep) {
     EXPECT_EQ(run.err.find("left out"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(showDir));
     EXPECT_TRUE(Leftovers().empty());
+  }
+}
+
+// A named pipe in place of any file the programs read is a file they cannot use, said as
+// such; no program waits on one.
+TEST(NamedPipes, AreRefusedAndNeverWaitedOn) {
+  struct Case {
+    const char* pipe;
+    std::vector<std::string> command;
+    int status;
+    const char* says;
+  };
+  const std::vector<std::string> render = {TOLVANE_RENDER}, make = {TOLVANE_MAKE, "-o", "made"};
+  auto with = [](std::vector<std::string> a, std::vector<std::string> b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const Case cases[] = {
+      {"sfx/belong.mod", with(render, {"--check"}), 1,
+       "sfx/belong.mod cannot be played (not a regular file)"},
+      {"sfx/belong.mod", with(render, {"--video", "v.mkv", "--to", "50"}), 0,
+       "couldn't load sfx/belong.mod (not a regular file)"},
+      {"gfx/arial.ttf", with(render, {"--check"}), 3, "caption font gfx/arial.ttf: Couldn't open"},
+      {"gfx/foto02.jpg", with(render, {"--check"}), 1, "the photo series ends before it"},
+      {"captions.txt", with(render, {"--frame", "0", "-o", "a.png"}), 0, "captions.txt"},
+      {"song.ogg", with(make, {"--music", "song.ogg", "gfx/foto01.jpg"}), kMakeBadFile,
+       "song.ogg: It is not a regular file."},
+      {"gfx/foto02.jpg",
+       with(make, {"--sort", "date", "--skip-bad", "gfx/foto01.jpg", "gfx/foto02.jpg"}), kMadeOk,
+       "left out gfx/foto02.jpg: not a file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.pipe) + " for " + c.command[1]);
+    ShowFolder show("make-pipes");
+    show.DemoFiles();
+    show.Photos(2);
+    fs::remove(show.Dir() / c.pipe);
+    ASSERT_EQ(mkfifo((show.Dir() / c.pipe).c_str(), 0600), 0);
+    const ShowRun run = ::Run(show.Dir(), c.command, {}, 120);
+    EXPECT_FALSE(run.hung);
+    EXPECT_EQ(run.status, c.status) << run.err << run.out;
+    EXPECT_NE((run.err + run.out).find(c.says), std::string::npos) << run.err << run.out;
   }
 }
 

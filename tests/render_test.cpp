@@ -9,14 +9,17 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "designs.h"
 #include "render.h"
 #include "showrun.h"
 #include "sounds.h"
@@ -287,6 +290,110 @@ int VideoFrames(const fs::path& dir, const std::string& video) {
   return atoi(Slurp(dir / "probe.txt").c_str());
 }
 
+// Music that SDL's converter or the decoder cannot take, and music that is only odd: each
+// is judged by the music check, measured by --check and rendered into a short video, and
+// none takes a program down.
+struct MusicCase {
+  const char* name;
+  std::function<bool(const std::string&)> make;
+  const char* refused;  // the music check's reason, or null when it takes the music
+  const char* checked;  // what --check says of it
+};
+
+bool CopyData(const std::string& name, const std::string& to) {
+  std::error_code error;
+  return fs::copy_file(fs::path(TOLVANE_TESTS_DIR) / "data" / name, to, error);
+}
+
+bool Chained(const std::string& path, int links) {
+  if (!WriteOgg(path + ".link", 44100, 2, 50)) return false;
+  const std::string link = Slurp(path + ".link");
+  std::ofstream out(path, std::ios::binary);
+  for (int i = 0; i < links; ++i) out << link;
+  return out.good();
+}
+
+bool Cut(const std::string& path, double share) {
+  if (!WriteOgg(path, 44100, 2, 5000)) return false;
+  fs::resize_file(path, static_cast<uintmax_t>(fs::file_size(path) * share));
+  return true;
+}
+
+TEST_F(RenderTest, NoMusicTakesAProgramDown) {
+  const char* const kBeyond = "sampled at 43 Hz, beyond what SDL 1.2 can convert to 44050 Hz";
+  const MusicCase cases[] = {
+      {"43 Hz stereo", [](auto p) { return CopyData("music-43hz-crash.ogg", p); }, kBeyond,
+       kBeyond},
+      {"damaged set-up", [](auto p) { return CopyData("music-bad-setup-crash.ogg", p); },
+       "decoder crashes on it", "decoder crashes on it"},
+      {"32 channels, 87 min", [](auto p) { return CopyData("music-32ch-87min-slow.mod", p); },
+       nullptr, "lasts 87:20.32"},
+      {"400 links", [](auto p) { return Chained(p, 400); }, nullptr, "lasts 0:25.24"},
+      {"86 Hz mono", [](auto p) { return WriteOgg(p, 8000, 1, 500, 86); }, "at 86 Hz, beyond",
+       "at 86 Hz, beyond"},
+      {"44 Hz stereo", [](auto p) { return WriteOgg(p, 8000, 2, 500, 44); },
+       "sampled at 44 Hz, which the show's mixer plays at 196% of its speed", "lasts"},
+      {"46 MHz", [](auto p) { return WriteOgg(p, 8000, 2, 500, 46000000); },
+       "at 46000000 Hz, beyond", "at 46000000 Hz, beyond"},
+      {"3 channels", [](auto p) { return WriteOgg(p, 44100, 3, 500); },
+       "3 channels, which SDL 1.2 cannot mix down", "3 channels, which SDL 1.2 cannot mix down"},
+      {"8 channels", [](auto p) { return WriteOgg(p, 44100, 8, 500); }, nullptr, "lasts 0:00.50"},
+      {"truncated", [](auto p) { return Cut(p, 0.6); }, nullptr, "lasts 0:0"},
+      {"headers only", [](auto p) { return WriteOgg(p, 44100, 2, 0); }, nullptr, "lasts 0:00.00"},
+  };
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup ffmpeg)";
+  const std::string music = (dir / kMusicFile).string();
+  for (const MusicCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(music);
+    ASSERT_TRUE(c.make(music));
+    char why[256] = "";
+    EXPECT_EQ(CheckMusic(music.c_str(), why, sizeof why), !c.refused) << why;
+    if (c.refused) {
+      EXPECT_NE(std::string(why).find(c.refused), std::string::npos) << why;
+    }
+    const ShowRun check = Render(dir, {"--check"});
+    EXPECT_LT(check.status, 2) << check.err;
+    EXPECT_NE(check.out.find(c.checked), std::string::npos) << check.out;
+    const ShowRun video = Render(dir, {"--video", "v.mkv", "--to", "100", "--fps", "25"});
+    EXPECT_EQ(video.status, 0) << video.err;
+  }
+}
+
+// A signal ends a video export by that signal, with no sound track, no half-written video
+// and no video left behind: sent once the export has begun, in whatever phase it is.
+TEST_F(RenderTest, SignalsEndAVideoExportLeavingNothing) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup ffmpeg)";
+  const fs::path tmp = dir / "tmp";
+  fs::create_directory(tmp);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (chdir(dir.c_str()) != 0) _exit(127);
+      setenv("TMPDIR", tmp.c_str(), 1);
+      freopen("/dev/null", "w", stderr);
+      execl(TOLVANE_RENDER, TOLVANE_RENDER, "--video", "v.mp4", nullptr);
+      _exit(127);
+    }
+    // The video's own file appears as the export begins; a minute is more than it takes.
+    auto begun = [&] {
+      for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().rfind("v.mp4.", 0) == 0) return true;
+      return false;
+    };
+    for (int i = 0; i < 6000 && !begun(); ++i) usleep(10000);
+    kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_FALSE(begun());
+    EXPECT_FALSE(fs::exists(dir / "v.mp4"));
+    EXPECT_TRUE(fs::is_empty(tmp));
+  }
+}
+
 // Three seconds around the fade start of a show without photos (ENDTIME 3800), at 50
 // frames a second: the end picture for 1 s, then black; the music full for 1 s, fading for
 // 1 s, then silent. Sound and picture stay within a frame (20 ms) of each other, in both
@@ -527,7 +634,9 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
       {{"--check", "--check"}, 2, "--check given twice"},
       {{"--frame", "4202", "-o", "a.png"}, 2, "frame 4202 is after the show's last frame, 4201"},
       {{"--check", "-C", "gfx"}, 3, "has no gfx/ folder"},
+      {{"--at", "1", "-o", "gfx/../gfx/end.png"}, 2, "is one of the show's own files"},
   };
+  const std::string endPicture = Slurp(dir / "gfx/end.png");
   for (const auto& c : cases) {
     std::string joined;
     for (const std::string& a : c.args) joined += a + " ";
@@ -536,6 +645,7 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
+  EXPECT_EQ(Slurp(dir / "gfx/end.png"), endPicture);
   const ShowRun ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
   EXPECT_EQ(ok.status, 0) << "the last step of a show without photos is 4201: " << ok.err;
   const ShowRun timeline = Render(dir, {"--timeline"});

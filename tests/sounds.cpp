@@ -116,7 +116,7 @@ bool WriteModule(const std::string& path, ModuleFormat format) {
   return format == kXmModule ? Xm(path) : format == kS3mModule ? S3m(path) : It(path);
 }
 
-bool WriteOgg(const std::string& path, int rate, int channels, int ms) {
+bool WriteOgg(const std::string& path, int rate, int channels, int ms, long declaredRate) {
   FILE* out = fopen(path.c_str(), "wb");
   if (!out) return false;
   vorbis_info info;
@@ -132,6 +132,7 @@ bool WriteOgg(const std::string& path, int rate, int channels, int ms) {
   ogg_stream_state stream;
   ogg_stream_init(&stream, 1);
   ogg_packet header, commentHeader, codebooks;
+  if (declaredRate) info.rate = declaredRate;
   vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codebooks);
   ogg_stream_packetin(&stream, &header);
   ogg_stream_packetin(&stream, &commentHeader);

@@ -32,9 +32,19 @@ extern char tmptxt[kFileNameSize];
 
 // Writes dir + base + "." + ext into `out` (no dot when ext is empty), cut to kFileNameSize.
 void FileNameConversion(const char* dir, const char* base, const char* ext, char* out);
-// Whether `name` is a named pipe. Opening one waits for a writer, for ever if none comes, so
-// no asset is read from one: it counts as a file that cannot be opened.
-bool IsNamedPipe(const char* name);
+// Whether `name` is a named pipe, a device or a socket. Opening or reading one can wait for
+// ever, so no asset is read from one: it counts as a file that cannot be opened.
+bool IsSpecialFile(const char* name);
+// Whether SDL 1.2's converter takes music of `channels` at `rate` to `toChannels` at `toRate`:
+// its SDL_AudioCVT holds nine filters and a closing null, which SDL_BuildAudioCVT overruns
+// unchecked, and it mixes down only by halving the channels. If not, false with the reason.
+bool ConverterReaches(int channels, long rate, int toChannels, int toRate, char* why,
+                      size_t whySize);
+// Ogg Vorbis decoded in a child process for at most `ms` before the program trusts it: the
+// decoder can crash on a damaged stream (the channels and rates of every section checked
+// too). True for other kinds of file, and for a stream that decodes without fault up to its
+// end or the time bound; false with the reason otherwise.
+bool TryMusic(const char* path, int toChannels, int toRate, Uint32 ms, char* why, size_t whySize);
 // What a picture file's header says of it, read without decoding it.
 enum PictureFileKind { kOtherFile, kPngFile, kJpegFile };
 struct PictureHeader {

@@ -133,7 +133,7 @@ static bool WalkPngChunks(FILE* file, long long size, PictureHeader& header) {
 
 bool ReadPictureHeader(const char* name, PictureHeader& header) {
   header = PictureHeader{};
-  FILE* file = fopen(name, "rb");
+  FILE* file = IsSpecialFile(name) ? nullptr : fopen(name, "rb");
   if (!file) return true;  // the decoder says why it cannot be opened, as for any file
   struct stat info;
   unsigned char signature[sizeof kPngSignature] = {};

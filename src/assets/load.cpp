@@ -31,9 +31,9 @@ void FileNameConversion(const char* dir, const char* base, const char* ext, char
     snprintf(out, kFileNameSize, "%s%s.%s", dir, base, ext);
 }
 
-bool IsNamedPipe(const char* name) {
+bool IsSpecialFile(const char* name) {
   struct stat info;
-  return stat(name, &info) == 0 && S_ISFIFO(info.st_mode);
+  return stat(name, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
 }
 
 // The top-left width x height of a picture in the display's format, with its colour key and
@@ -57,7 +57,7 @@ static SDL_Surface* CutToWindow(SDL_Surface* whole, int width, int height) {
 
 SDL_Surface* LoadPicture(const char* name, int width, int height, bool& decoded) {
   decoded = false;
-  const bool openable = !IsNamedPipe(name);
+  const bool openable = !IsSpecialFile(name);
   PictureHeader header;
   if (openable && !ReadPictureHeader(name, header)) return nullptr;
   SDL_Surface* picture = nullptr;
@@ -112,7 +112,7 @@ void LoadGFX(void (*showLoadingScreen)()) {
 static TTF_Font* OpenFont(int points) {
   FileNameConversion(kPictureDir, kFontBase, kFontExt, tmptxt);
   TTF_Font* font = nullptr;
-  if (IsNamedPipe(tmptxt))
+  if (IsSpecialFile(tmptxt))
     SDL_SetError("Couldn't open %s", tmptxt);
   else
     font = OpenFontAt96Dpi(tmptxt, points);

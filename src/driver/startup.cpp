@@ -16,6 +16,9 @@ Mix_Music* music = nullptr;
 // Made at start-up, installed once loading is over, freed at shutdown.
 static SDL_Cursor* invisibleCursor = nullptr;
 
+// The shortest trial of the music, when loading has used up the loading screen's time.
+static constexpr Uint32 kMinMusicTrialMs = 1000;
+
 static constexpr char kWindowCaption[] = "Quorlaks internal meeting #1 - codename Tolvane";
 
 void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
@@ -41,9 +44,14 @@ void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
   }
 }
 
+// Why the music cannot be played, found before it is loaded: the audio is not open, or the
+// trial of the music failed. Empty when nothing stands in the way.
+static char musicTrouble[256] = "";
+
 static void OpenAudio() {
   if (Mix_OpenAudio(kAudioRate, kAudioFormat, kAudioChannels, kAudioBufferFrames) < 0) {
     fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+    snprintf(musicTrouble, sizeof musicTrouble, "audio is not open (%s)", SDL_GetError());
     return;
   }
   int rate = 0, channels = 0;
@@ -53,14 +61,31 @@ static void OpenAudio() {
          channels >= 2 ? "stereo" : "mono", kAudioBufferFrames);
 }
 
+// The music is tried while the loading screen stands (at least a second), by the mixer's
+// own decoder in a child process: a stream that crashes it is not played.
+static void TryShowMusic(Uint32 loadingStart) {
+  if (musicTrouble[0] || getenv("MUSIC_CMD")) return;
+  const Uint32 spent = SDL_GetTicks() - loadingStart;
+  const Uint32 ms =
+      spent + kMinMusicTrialMs < kLoadingScreenMs ? kLoadingScreenMs - spent : kMinMusicTrialMs;
+  int rate = 0, channels = 0;
+  Uint16 format = 0;
+  Mix_QuerySpec(&rate, &format, &channels);
+  FileNameConversion(kMusicDir, kMusicBase, kMusicExt, tmptxt);
+  if (!IsSpecialFile(tmptxt))
+    TryMusic(tmptxt, channels, rate, ms, musicTrouble, sizeof musicTrouble);
+}
+
 static void StartMusic() {
   // Unset, the mixer plays the module itself; set, it hands the file to that command.
   const char* command = getenv("MUSIC_CMD");
   Mix_SetMusicCMD(command);
   FileNameConversion(kMusicDir, kMusicBase, kMusicExt, tmptxt);
   // The mixer would wait for ever on a named pipe; a command reads it as it likes.
-  if (!command && IsNamedPipe(tmptxt))
+  if (!command && IsSpecialFile(tmptxt))
     Mix_SetError("Couldn't open '%s'", tmptxt);
+  else if (!command && musicTrouble[0])
+    Mix_SetError("%s", musicTrouble);
   else
     music = Mix_LoadMUS(tmptxt);
   if (!music) {
@@ -110,6 +135,7 @@ Uint32 StartUp(int argc, char** argv) {
 
   const Uint32 loadingStart = SDL_GetTicks();
   if (!LoadShow(nullptr)) exit(2);
+  TryShowMusic(loadingStart);
   // Busy wait without events: the loading screen stands at least 5 s. Esc pressed meanwhile
   // stays queued for the first pass of the loop.
   while (SDL_GetTicks() - loadingStart < kLoadingScreenMs) {

@@ -1,6 +1,8 @@
 // The music check: the file is loaded as the live show's mixer loads sfx/belong.mod, and as
 // tolvane-render loads it for the video's sound; both have to play it, and as the same kind.
 #include <SDL_mixer.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "assets/assets.h"
 #include "designs.h"
 #include "render.h"
 
@@ -25,11 +28,15 @@ struct MixerAnswer {
   char error[240];
 };
 
+// What the mixer loads does not depend on its buffer, and closing the silent driver waits
+// for a whole buffer: the show's would cost three quarters of a second.
+static constexpr int kAskingBufferFrames = 1024;
+
 static void AskMixerInChild(const char* file, int to) {
   MixerAnswer answer = {MUS_NONE, ""};
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 ||
-      Mix_OpenAudio(kAudioRate, kAudioFormat, kAudioChannels, kAudioBufferFrames) < 0) {
+      Mix_OpenAudio(kAudioRate, kAudioFormat, kAudioChannels, kAskingBufferFrames) < 0) {
     snprintf(answer.error, sizeof answer.error, "%s", Mix_GetError());
   } else if (Mix_Music* music = Mix_LoadMUS_RW(SDL_RWFromFile(file, "rb"))) {
     // By content alone, as under the show's fixed name, whose extension tells it nothing.
@@ -49,6 +56,7 @@ static bool AskMixer(const char* file, MixerAnswer& answer) {
   fflush(nullptr);
   const pid_t child = fork();
   if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a parent ended by a signal takes the child along
     close(pipeEnds[0]);
     AskMixerInChild(file, pipeEnds[1]);
   }
@@ -100,6 +108,10 @@ static bool InTune(int rate, char* why, size_t whySize) {
 }
 
 bool CheckMusic(const char* file, char* why, size_t whySize) {
+  if (IsSpecialFile(file)) {
+    Say(why, whySize, "It is not a regular file.");
+    return false;
+  }
   FILE* readable = fopen(file, "rb");
   if (!readable) {
     Say(why, whySize, "It cannot be read: %s.", strerror(errno));
@@ -109,6 +121,11 @@ bool CheckMusic(const char* file, char* why, size_t whySize) {
   const MusicKind kind = MusicKindOf(file);
   if (kind == kNoMusic) {
     Say(why, whySize, "It is too short to be music.");
+    return false;
+  }
+  char reason[256] = "";
+  if (!TrustMusic(file, reason, sizeof reason)) {
+    Say(why, whySize, "Neither the show nor tolvane-render --video can play it: %s.", reason);
     return false;
   }
   MixerAnswer answer;
@@ -127,7 +144,6 @@ bool CheckMusic(const char* file, char* why, size_t whySize) {
         MusicKindName(KindOfMixerType(answer.type)));
     return false;
   }
-  char reason[256] = "";
   const bool renders = OpenMusic(file, false, reason, sizeof reason);
   const int rate = MusicRate();
   CloseMusic();

@@ -113,7 +113,8 @@ bool GatherPhotos() {
 void SortByDate() {
   for (int i = 0; i < photoCount; ++i) {
     Photo& p = photos[i];
-    p.exifDate = ExifDate(p.path, p.taken);
+    // A named pipe or a device would hold the reading of its header for ever.
+    p.exifDate = !IsSpecialFile(p.path) && ExifDate(p.path, p.taken);
     struct stat s;
     if (!p.exifDate) p.taken = stat(p.path, &s) == 0 ? s.st_mtime : 0;
   }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "assets/assets.h"
 #include "render.h"
 
 // Sample frames per mixer buffer, as the show opens the mixer; the mixer looks at the
@@ -27,6 +28,10 @@ static constexpr int kBytesPerFrame = kChannels * 2;  // 16-bit samples
 static constexpr long kBufferBytes = kMixerBuffer * kBytesPerFrame;
 // The mixer decodes Ogg Vorbis this many bytes at a time, and converts each piece alone.
 static constexpr int kVorbisPiece = 4096;
+// A stream that fails this many times in a row is taken as ended: the mixer would spin.
+static constexpr int kMostErrorsInARow = 100;
+// Ogg Vorbis is decoded in a child process for at most this long before it is trusted.
+static constexpr Uint32 kTrialMs = 3000;
 
 static MusicKind playing = kNoMusic;
 static MODULE* module = nullptr;
@@ -43,13 +48,14 @@ static int vorbisSection = -1;
 static SDL_AudioCVT convert;
 static const Uint8* pieceLeft = nullptr;
 static long pieceBytes = 0;
+static int errorsInARow = 0;
 
 static void Reason(char* why, size_t size, const char* what) {
   if (why && size) snprintf(why, size, "%s", what);
 }
 
 MusicKind MusicKindOf(const char* path) {
-  FILE* file = fopen(path, "rb");
+  FILE* file = IsSpecialFile(path) ? nullptr : fopen(path, "rb");
   Uint8 magic[12];
   const bool read = file && fread(magic, 1, sizeof magic, file) == sizeof magic;
   if (file) fclose(file);
@@ -150,20 +156,51 @@ static bool OpenModule(const char* path, char* why, size_t whySize) {
   return true;
 }
 
-static bool OpenVorbis(const char* path, char* why, size_t whySize) {
-  const int error = ov_fopen(path, &vorbis);
+// Whether every section of the stream is one SDL's converter takes to the mixer's format.
+static bool Convertible(char* why, size_t whySize) {
+  char reason[160] = "";
+  for (long link = 0; link < ov_streams(&vorbis); ++link) {
+    const vorbis_info* info = ov_info(&vorbis, static_cast<int>(link));
+    if (!info || !ConverterReaches(info->channels, info->rate, kAudioChannels, kAudioRate, reason,
+                                   sizeof reason)) {
+      Reason(why, whySize, info ? reason : "damaged Ogg Vorbis data");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Music played once is read as a stream: opened for seeking, the decoder would hold the
+// set-up of every section of a chained file at once.
+static bool OpenVorbis(const char* path, bool loop, char* why, size_t whySize) {
+  int error = OV_EREAD;
+  if (loop) {
+    error = ov_fopen(path, &vorbis);
+  } else if (FILE* file = fopen(path, "rb")) {
+    error = ov_open_callbacks(file, &vorbis, nullptr, 0, OV_CALLBACKS_STREAMONLY);
+    if (error) fclose(file);
+  }
   if (error) {
     Reason(why, whySize,
            error == OV_ENOTVORBIS ? "not an Ogg Vorbis audio stream" : "damaged Ogg Vorbis data");
     return false;
   }
+  if (!Convertible(why, whySize)) {
+    ov_clear(&vorbis);
+    return false;
+  }
   vorbisSection = -1;
   pieceBytes = 0;
+  errorsInARow = 0;
   return true;
 }
 
 bool OpenMusic(const char* path, bool loop, char* why, size_t whySize) {
   CloseMusic();
+  if (IsSpecialFile(path)) {
+    Reason(why, whySize, "not a regular file");
+    return false;
+  }
   FILE* probe = fopen(path, "rb");
   if (!probe) {
     Reason(why, whySize, strerror(errno));
@@ -181,7 +218,8 @@ bool OpenMusic(const char* path, bool loop, char* why, size_t whySize) {
     Reason(why, whySize, text);
     return false;
   }
-  if (!(kind == kModuleMusic ? OpenModule(path, why, whySize) : OpenVorbis(path, why, whySize)))
+  if (!(kind == kModuleMusic ? OpenModule(path, why, whySize)
+                             : OpenVorbis(path, loop, why, whySize)))
     return false;
   playing = kind;
   looping = loop;
@@ -192,23 +230,37 @@ bool OpenMusic(const char* path, bool loop, char* why, size_t whySize) {
   return true;
 }
 
+// The conversion of the section now playing, with room for a converted piece; false when
+// the section cannot be converted or there is no memory for it.
+static bool BuildConversion(int section) {
+  const vorbis_info* info = ov_info(&vorbis, -1);
+  char reason[160];
+  if (!info || !ConverterReaches(info->channels, info->rate, kAudioChannels, kAudioRate, reason,
+                                 sizeof reason))
+    return false;
+  // SDL_BuildAudioCVT clears the whole record, the buffer's address with it.
+  Uint8* old = convert.buf;
+  SDL_BuildAudioCVT(&convert, AUDIO_S16, info->channels, info->rate, kAudioFormat, kAudioChannels,
+                    kAudioRate);
+  SDL_free(old);
+  convert.buf = static_cast<Uint8*>(SDL_malloc(kVorbisPiece * std::max(1, convert.len_mult)));
+  vorbisSection = convert.buf ? section : -1;
+  return convert.buf != nullptr;
+}
+
 // The mixer's next piece of Ogg Vorbis: decoded, then converted to the mixer's format on
-// its own, by a conversion built again whenever the stream's section changes.
+// its own, by a conversion built again whenever the stream's section changes. A stream that
+// cannot go on ends.
 static void DecodePiece() {
   static char data[kVorbisPiece];
   int section = 0;
   const long got = ov_read(&vorbis, data, sizeof data, 0, 2, 1, &section);
-  if (got <= 0) {
-    if (got == 0) vorbisPlaying = false;
+  errorsInARow = got < 0 ? errorsInARow + 1 : 0;
+  if (got == 0 || errorsInARow == kMostErrorsInARow) vorbisPlaying = false;
+  if (got <= 0) return;
+  if (section != vorbisSection && !BuildConversion(section)) {
+    vorbisPlaying = false;
     return;
-  }
-  if (section != vorbisSection) {
-    const vorbis_info* info = ov_info(&vorbis, -1);
-    SDL_BuildAudioCVT(&convert, AUDIO_S16, info->channels, info->rate, kAudioFormat, kAudioChannels,
-                      kAudioRate);
-    SDL_free(convert.buf);
-    convert.buf = static_cast<Uint8*>(SDL_malloc(sizeof data * std::max(1, convert.len_mult)));
-    vorbisSection = section;
   }
   memcpy(convert.buf, data, got);
   convert.len = got;
@@ -227,7 +279,10 @@ static long Fill(Uint8* out, long bytes) {
     return 0;
   }
   while (bytes > 0 && vorbisPlaying) {
-    if (!pieceBytes) DecodePiece();
+    if (!pieceBytes) {
+      DecodePiece();  // a piece, or the stream's end, or one more error in a row
+      continue;
+    }
     const long n = std::min(bytes, pieceBytes);
     memcpy(out, pieceLeft, n);
     pieceLeft += n;
@@ -306,9 +361,14 @@ const char* MusicTitle() {
   return title ? title : "";
 }
 
+bool TrustMusic(const char* path, char* why, size_t whySize) {
+  return TryMusic(path, kAudioChannels, kAudioRate, kTrialMs, why, whySize);
+}
+
 bool WriteSoundTrack(const char* path, long firstSample, long samples, long fadeOutSample,
                      FILE* out, bool& musicLoaded, char* why, size_t whySize) {
-  const bool playing = musicLoaded = OpenMusic(path, true, why, whySize);
+  const bool playing = musicLoaded =
+      TrustMusic(path, why, whySize) && OpenMusic(path, true, why, whySize);
   const long fadeIn = static_cast<long>(kAudioRate) * kMusicFadeInMs / 1000;
   const long fadeOut = static_cast<long>(kAudioRate) * kMusicFadeOutMs / 1000;
   const long silentFrom = fadeOutSample + fadeOut;  // the mixer halts the music here
@@ -345,18 +405,54 @@ bool WriteSoundTrack(const char* path, long firstSample, long samples, long fade
   return written;
 }
 
+// The engine's software mixer runs a tick every kAudioRate * 125 / (bpm * 50) sample frames.
+static long TickFrames() {
+  long bpm = module->bpm + module->relspd;
+  bpm = bpm < 32 ? 32 : !(module->flags & UF_HIGHBPM) && bpm > 255 ? 255 : bpm;
+  return kAudioRate * 125L / (bpm * 50);
+}
+
+// A module's length in pieces of `piece` sample frames, as the mixer asks for them, without
+// mixing it: the engine's ticks are stepped as its mixer would step them.
+static long TickedLength(long limit, long piece) {
+  const MikMod_player_t tick = MikMod_RegisterPlayer(nullptr);
+  MikMod_RegisterPlayer(tick);
+  long played = 0, tickLeft = 0;
+  while (played < limit && Player_Active()) {
+    for (long todo = piece; todo > 0;) {
+      if (tickLeft == 0) {
+        tick();
+        tickLeft = TickFrames();
+      }
+      const long n = std::min(todo, tickLeft);
+      tickLeft -= n;
+      todo -= n;
+    }
+    played += piece;
+  }
+  return std::min(played, limit);
+}
+
+// What the mixer plays of the stream, decoded and converted as it converts it: fast enough
+// for the longest music measured.
+static long VorbisLength(long limit, long piece) {
+  static Sint16 samples[kAudioRate / 100 * kChannels];
+  long played = 0;
+  while (played < limit && Active()) {
+    const long left = Fill(reinterpret_cast<Uint8*>(samples), piece * kBytesPerFrame);
+    played += piece - left / kBytesPerFrame;
+  }
+  return std::min(played, limit);
+}
+
 long ModuleLength(const char* path, long limit, char* title, size_t titleSize, char* why,
                   size_t whySize) {
-  if (!OpenMusic(path, false, why, whySize)) return -1;
+  if (!TrustMusic(path, why, whySize) || !OpenMusic(path, false, why, whySize)) return -1;
   snprintf(title, titleSize, "%s", MusicTitle());
   // Ten milliseconds at a time: a module ends between two such pieces, Ogg Vorbis inside one.
   constexpr long kPiece = kAudioRate / 100;
-  static Sint16 piece[kPiece * kChannels];
-  long played = 0;
-  while (played < limit && Active()) {
-    const long left = Fill(reinterpret_cast<Uint8*>(piece), kPiece * kBytesPerFrame);
-    played += kPiece - left / kBytesPerFrame;
-  }
+  const long played =
+      playing == kVorbisMusic ? VorbisLength(limit, kPiece) : TickedLength(limit, kPiece);
   CloseMusic();
   return played;
 }

@@ -128,6 +128,7 @@ static FILE* TemporaryFile(char (&name)[kPathSize], const char* what) {
   const char* tmp = getenv("TMPDIR");
   snprintf(name, sizeof name, "%s/tolvane-render-%s-XXXXXX", tmp && *tmp ? tmp : "/tmp", what);
   const int fd = mkstemp(name);
+  if (fd >= 0) RemoveIfStopped(name);
   FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (!file) {
     if (fd >= 0) close(fd);
@@ -184,6 +185,9 @@ void TrackOutputs(const char** argv, int& count, bool mp4) {
 
 void RemoveTracks() {
   for (char* name : {chapterFile, captionFile})
-    if (name[0]) unlink(name);
+    if (name[0]) {
+      KeepIfStopped(name);
+      unlink(name);
+    }
   chapterFile[0] = captionFile[0] = '\0';
 }

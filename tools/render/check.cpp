@@ -67,7 +67,7 @@ static void CheckPicture(const char* name, SDL_Surface* picture, const char* wit
 
 // The EXIF orientation of a JPEG file (1 to 8), or 0 when it carries none.
 static int ExifOrientation(const char* path) {
-  FILE* file = fopen(path, "rb");
+  FILE* file = IsSpecialFile(path) ? nullptr : fopen(path, "rb");
   if (!file) return 0;
   static unsigned char data[1 << 16];
   const size_t size = fread(data, 1, sizeof data, file);

@@ -21,6 +21,7 @@ bool WritePng(SDL_Surface* surface, const char* path) {
     fprintf(stderr, "tolvane-render: cannot write %s: %s\n", path, strerror(errno));
     return false;
   }
+  RemoveIfStopped(path);  // half a picture is no picture
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   // One row at a time from the surface: the picture is the screen's pixels, as SDL reads
@@ -50,6 +51,7 @@ bool WritePng(SDL_Surface* surface, const char* path) {
   }
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   if (fclose(file) != 0) ok = false;
+  KeepIfStopped(path);
   if (!ok) fprintf(stderr, "tolvane-render: could not write %s\n", path);
   return ok;
 }
@@ -74,7 +76,7 @@ bool WithinShow(int f, const char* option) {
 }
 
 int RenderOneFrame() {
-  if (!WithinShow(settings.frame, "frame")) return kExitUsage;
+  if (!WithinShow(settings.frame, "frame") || IsRunInput(settings.output)) return kExitUsage;
   DrawFrame(settings.frame);
   return WritePng(OutputFrame(), settings.output) ? kExitDone : kExitOutput;
 }
@@ -95,9 +97,10 @@ int RenderSequence() {
     DrawFrame(f);
     char path[kPathSize + 32];
     snprintf(path, sizeof path, "%s/frame-%06d.png", settings.output, f);
-    if (!WritePng(OutputFrame(), path)) {
+    const bool input = IsRunInput(path);
+    if (input || !WritePng(OutputFrame(), path)) {
       ProgressEnd();
-      return kExitOutput;
+      return input ? kExitUsage : kExitOutput;
     }
     ProgressStep(++done);
   }

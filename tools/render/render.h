@@ -75,6 +75,9 @@ bool RedirectStderr(FILE* to);
 void RestoreStderr();
 // Whether `path` names anything: a file, a folder, a link to one.
 bool Exists(const char* path);
+// Whether `path` is, or would be, one of the show's own files or another input of the run
+// (the caption file): an output must not replace it. Says so when it is.
+bool IsRunInput(const char* path);
 
 // Pictures (frames.cpp).
 
@@ -140,6 +143,9 @@ int RateAsPlayed(int rate);
 // The music's own title (a module's, or an Ogg Vorbis TITLE comment), or "".
 const char* MusicTitle();
 void CloseMusic();
+// Ogg Vorbis is decoded in a child process, for a few seconds at most, before the renderer
+// decodes it: a damaged stream can crash the decoder. False with the reason when it fails.
+bool TrustMusic(const char* path, char* why, size_t whySize);
 // Writes sample frames [first, first + samples) of the show's sound track to `out` as raw
 // signed 16-bit little-endian stereo at kAudioRate: sample 0 at frame 0, where the music
 // starts with its fade-in; its fade-out from sample `fadeOut`, silence after.
@@ -148,12 +154,24 @@ void CloseMusic();
 bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut, FILE* out,
                      bool& musicLoaded, char* why, size_t whySize);
 // Sample frames the music plays before it ends by itself (capped at `limit`), with its
-// title; -1 with the reason when it cannot be loaded.
+// title; -1 with the reason when it cannot be loaded. A module is counted without mixing it:
+// its engine is stepped tick by tick.
 long ModuleLength(const char* module, long limit, char* title, size_t titleSize, char* why,
                   size_t whySize);
 
 // The pre-show check (check.cpp): prints its lines on standard output; exit status.
 int CheckShow();
+
+// Signals (stop.cpp): SIGINT, SIGTERM and SIGHUP end the renderer at once, by the signal.
+
+// Takes the signals from SDL, which would turn them into quit events nobody reads: call
+// before SDL_Init, which then leaves them alone.
+void WatchSignals();
+// A file to remove, and a child process to kill, should a signal end the renderer; until
+// KeepIfStopped or StopWithRenderer(0).
+void RemoveIfStopped(const char* path);
+void KeepIfStopped(const char* path);
+void StopWithRenderer(pid_t child);
 
 // Progress line (progress.cpp): on standard error when it is a terminal, after a second.
 

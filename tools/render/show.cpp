@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "assets/assets.h"
 #include "driver/show.h"
@@ -136,6 +138,7 @@ static int OpenDisplay() {
 }
 
 int OpenShow() {
+  WatchSignals();
   int status = CheckFolder();
   if (status == kExitDone) status = OpenDisplay();
   if (status != kExitDone) return status;
@@ -169,6 +172,45 @@ int OpenShow() {
 void CloseShow() {
   if (loaded) ReleaseShow();
   loaded = false;
+}
+
+// Whether two names are one file: the same file where `a` exists, else the same place.
+static bool SameFile(const char* a, const char* b) {
+  struct stat sa, sb;
+  if (stat(a, &sa) == 0)
+    return stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  char dirA[kPathSize], dirB[kPathSize];
+  snprintf(dirA, sizeof dirA, "%s", a);
+  snprintf(dirB, sizeof dirB, "%s", b);
+  char *slashA = strrchr(dirA, '/'), *slashB = strrchr(dirB, '/');
+  if (!slashA || !slashB || strcmp(slashA, slashB) != 0) return false;
+  *slashA = *slashB = '\0';
+  char realA[PATH_MAX], realB[PATH_MAX];
+  return realpath(dirA[0] ? dirA : "/", realA) && realpath(dirB[0] ? dirB : "/", realB) &&
+         strcmp(realA, realB) == 0;
+}
+
+// The name of the show's own file number `i` in `name`: its fixed files, its caption file and
+// every photo it may have. False past the last.
+static bool ShowFileName(int i, char* name, size_t size) {
+  const int fixed = static_cast<int>(std::size(kShowFiles));
+  if (i < fixed)
+    snprintf(name, size, "./%s", kShowFiles[i]);
+  else if (i == fixed)
+    snprintf(name, size, "./%s", kCaptionFile);
+  else if (i - fixed <= kMaxPhotos)
+    snprintf(name, size, "./%s", PhotoName(i - fixed).path);
+  return i - fixed <= kMaxPhotos;
+}
+
+bool IsRunInput(const char* path) {
+  bool input = settings.captions[0] && SameFile(path, settings.captions);
+  char name[64];
+  for (int i = 0; !input && ShowFileName(i, name, sizeof name); ++i) input = SameFile(path, name);
+  if (input)
+    fprintf(stderr,
+            "tolvane-render: %s is one of the show's own files, which it does not replace\n", path);
+  return input;
 }
 
 void DrawFrame(int f) {

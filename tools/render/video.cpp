@@ -174,8 +174,9 @@ static bool WriteScreen(int fd) {
 
 // The command line of ffmpeg reading raw frames on its standard input and the sound from
 // `sound`, into `argv` (room for 80); `rate`, `size` and `soundRate` hold its numbers.
-static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* argv[80],
-                            char rate[16], char size[32], char soundRate[16]) {
+static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* into,
+                            const char* argv[80], char rate[16], char size[32],
+                            char soundRate[16]) {
   snprintf(rate, 16, "%d", settings.fps);
   snprintf(size, 32, "%dx%d", settings.width, settings.height);
   snprintf(soundRate, 16, "%d", kAudioRate);
@@ -217,19 +218,20 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* a
     for (const char* a : {"-vf", static_cast<const char*>(decimate), "-fps_mode", "vfr", "-t",
                           static_cast<const char*>(videoLength)})
       argv[count++] = a;
-  argv[count++] = settings.output;
+  // Written under a name of its own until it is whole: its kind cannot be told from that.
+  for (const char* a : {"-f", mp4 ? "mp4" : "matroska", into}) argv[count++] = a;
   argv[count] = nullptr;
 }
 
 // Starts ffmpeg reading raw frames on a pipe; returns the pipe's writing end or -1.
-static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
+static int StartFfmpeg(const char* ffmpeg, const char* sound, const char* into, pid_t& child) {
   int ends[2];
   if (pipe(ends) != 0) return -1;
   // Room for a whole frame or two in the pipe, where Linux allows it.
   fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes);
   const char* argv[80];
   char rate[16], size[32], soundRate[16];
-  FfmpegArguments(ffmpeg, sound, argv, rate, size, soundRate);
+  FfmpegArguments(ffmpeg, sound, into, argv, rate, size, soundRate);
   child = fork();
   if (child < 0) {
     close(ends[0]);
@@ -245,7 +247,32 @@ static int StartFfmpeg(const char* ffmpeg, const char* sound, pid_t& child) {
     _exit(127);
   }
   close(ends[0]);
+  StopWithRenderer(child);
   return ends[1];
+}
+
+// Removes a file of the renderer's own.
+static void Discard(const char* path) {
+  KeepIfStopped(path);
+  unlink(path);
+}
+
+// A new file beside the video, named in `partial`, that ffmpeg writes the video into; it
+// takes the video's name once the video is whole. False, with a message, when it cannot.
+static bool MakePartialVideo(char (&partial)[kPathSize + 8]) {
+  snprintf(partial, sizeof partial, "%s.XXXXXX", settings.output);
+  const int fd = mkstemp(partial);
+  if (fd < 0) {
+    fprintf(stderr, "tolvane-render: cannot write beside %s: %s\n", settings.output,
+            strerror(errno));
+    return false;
+  }
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);  // as a file ffmpeg made itself
+  close(fd);
+  RemoveIfStopped(partial);
+  return true;
 }
 
 // Writes the sound of frames `from` on, `frames` video frames long, to a new temporary file
@@ -258,6 +285,7 @@ static int WriteSound(int from, long frames, char (&sound)[kPathSize]) {
   const char* tmp = getenv("TMPDIR");
   snprintf(sound, sizeof sound, "%s/tolvane-render-sound-XXXXXX", tmp && *tmp ? tmp : "/tmp");
   const int soundFd = mkstemp(sound);
+  if (soundFd >= 0) RemoveIfStopped(sound);
   FILE* soundFile = soundFd >= 0 ? fdopen(soundFd, "wb") : nullptr;
   if (!soundFile) {
     fprintf(stderr, "tolvane-render: cannot make a temporary file for the sound: %s\n",
@@ -270,7 +298,7 @@ static int WriteSound(int from, long frames, char (&sound)[kPathSize]) {
                                             musicLoaded, why, sizeof why);
   if (fclose(soundFile) != 0 || !soundWritten) {
     fprintf(stderr, "tolvane-render: cannot write the sound to %s: %s\n", sound, why);
-    unlink(sound);
+    Discard(sound);
     return kExitOutput;
   }
   if (!musicLoaded)
@@ -305,26 +333,33 @@ int ExportVideo() {
   }
   const int from = settings.from == kUnset ? 0 : settings.from;
   const int to = settings.to == kUnset ? LastFrame() : settings.to;
-  if (!WithinShow(from, "--from") || !WithinShow(to, "--to")) return kExitUsage;
+  if (!WithinShow(from, "--from") || !WithinShow(to, "--to") || IsRunInput(settings.output))
+    return kExitUsage;
   // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
   const int step = kFramesPerSecond / settings.fps;
   const long frames = (to - from) / step + 1;
   snprintf(videoLength, sizeof videoLength, "%ld.%02ld", frames * step / kFramesPerSecond,
            frames * step % kFramesPerSecond);
-  char sound[kPathSize];
-  if (const int status = WriteSound(from, frames, sound)) return status;
+  char sound[kPathSize], partial[kPathSize + 8];
+  if (!MakePartialVideo(partial)) return kExitOutput;
+  if (const int status = WriteSound(from, frames, sound)) {
+    Discard(partial);
+    return status;
+  }
   if (const int status = PrepareTracks(from, to)) {
-    unlink(sound);
+    Discard(sound);
+    Discard(partial);
     return status;
   }
 
   // A reader that has gone away must not kill the writer: its exit status says why.
   signal(SIGPIPE, SIG_IGN);
   pid_t child = -1;
-  const int pipe = StartFfmpeg(ffmpeg, sound, child);
+  const int pipe = StartFfmpeg(ffmpeg, sound, partial, child);
   if (pipe < 0) {
     fprintf(stderr, "tolvane-render: cannot start %s: %s\n", ffmpeg, strerror(errno));
-    unlink(sound);
+    Discard(sound);
+    Discard(partial);
     RemoveTracks();
     return kExitOutput;
   }
@@ -332,12 +367,16 @@ int ExportVideo() {
   close(pipe);
   int status = 0;
   waitpid(child, &status, 0);
-  unlink(sound);
+  StopWithRenderer(0);
+  Discard(sound);
   RemoveTracks();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fed) {
-    fprintf(stderr, "tolvane-render: ffmpeg could not make %s (its messages are above)\n",
-            settings.output);
+  const bool made = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fed;
+  if (!made || rename(partial, settings.output) != 0) {
+    fprintf(stderr, "tolvane-render: ffmpeg could not make %s (%s)\n", settings.output,
+            made ? strerror(errno) : "its messages are above");
+    Discard(partial);
     return kExitOutput;
   }
+  KeepIfStopped(partial);
   return kExitDone;
 }

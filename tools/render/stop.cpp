@@ -1,0 +1,52 @@
+// Ctrl-C, a kill or a lost terminal end the renderer at once, whatever it is doing: SDL 1.2
+// would only queue a quit event that nothing reads. Before it ends by the signal, the
+// program it feeds is stopped and its temporary and half-written files are removed.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <initializer_list>
+
+#include "render.h"
+
+// The video, its sound, its chapters and its captions, and room to spare.
+static constexpr int kMostLeftovers = 6;
+static char leftover[kMostLeftovers][kPathSize];
+static volatile sig_atomic_t leftoverSet[kMostLeftovers];
+static volatile pid_t helper = 0;
+
+static void Stop(int signal) {
+  if (helper > 0) {
+    kill(helper, SIGKILL);
+    waitpid(helper, nullptr, 0);
+  }
+  for (int i = 0; i < kMostLeftovers; ++i)
+    if (leftoverSet[i]) unlink(leftover[i]);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+void WatchSignals() {
+  // A signal ignored when the program started (a background job's Ctrl-C) stays ignored.
+  for (int s : {SIGINT, SIGTERM, SIGHUP})
+    if (signal(s, Stop) == SIG_IGN) signal(s, SIG_IGN);
+}
+
+void RemoveIfStopped(const char* path) {
+  for (int i = 0; i < kMostLeftovers; ++i)
+    if (!leftoverSet[i]) {
+      snprintf(leftover[i], sizeof leftover[i], "%s", path);
+      leftoverSet[i] = 1;
+      return;
+    }
+}
+
+void KeepIfStopped(const char* path) {
+  for (int i = 0; i < kMostLeftovers; ++i)
+    if (leftoverSet[i] && strcmp(leftover[i], path) == 0) leftoverSet[i] = 0;
+}
+
+void StopWithRenderer(pid_t child) {
+  helper = child;
+}
