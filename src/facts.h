@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 // The screen.
 
@@ -96,6 +97,13 @@ inline PhotoFileName PhotoName(int k) {
   snprintf(name.file, sizeof name.file, "%s.%s", name.base, kPhotoExt);
   snprintf(name.path, sizeof name.path, "%s%s", kPictureDir, name.file);
   return name;
+}
+// The number of the photo whose name in kPictureDir is `file`, from 1 to `most`; 0 for a
+// name no photo has.
+inline int PhotoNumber(const char* file, int most) {
+  for (int k = 1; k <= most; ++k)
+    if (strcmp(file, PhotoName(k).file) == 0) return k;
+  return 0;
 }
 // The demo show has one photo for each built-in caption.
 inline constexpr int kDemoPhotos = 19;

@@ -612,6 +612,47 @@ TEST_F(RenderTest, FolderCaptionsAreTheShowsAndTheCheckTellsOfThem) {
   }
 }
 
+TEST_F(RenderTest, MusicThatTheShowAndTheVideoBothPlayPasses) {
+  char why[512] = "";
+  EXPECT_TRUE(CheckMusic(DemoFile(kMusicFile).c_str(), why, sizeof why)) << why;
+  const char* names[] = {"song.xm", "song.s3m", "song.it"};
+  for (int format = kXmModule; format <= kItModule; ++format) {
+    const fs::path module = dir / names[format];
+    ASSERT_TRUE(WriteModule(module, ModuleFormat(format)));
+    EXPECT_TRUE(CheckMusic(module.c_str(), why, sizeof why)) << names[format] << ": " << why;
+  }
+  const fs::path ogg = dir / "song.ogg";
+  ASSERT_TRUE(WriteOgg(ogg, 44100, 2, 1000));
+  EXPECT_TRUE(CheckMusic(ogg.c_str(), why, sizeof why)) << why;
+}
+
+TEST_F(RenderTest, OtherMusicIsRefusedWithTheReason) {
+  const std::string module = Slurp(DemoFile(kMusicFile));
+  std::ofstream(dir / "notes.txt") << "These are the notes for the evening, not music.\n";
+  std::ofstream(dir / "cut.mod", std::ios::binary) << module.substr(0, 600);
+  std::ofstream(dir / "empty.mod");
+  std::ofstream(dir / "song.mp3", std::ios::binary)
+      << std::string("\xFF\xFB\x90\x00", 4) << std::string(400, 'x');
+  ASSERT_TRUE(WriteOgg(dir / "fast.ogg", 22050, 1, 500));
+  const struct {
+    const char* name;
+    const char* says;
+  } cases[] = {{"notes.txt", "show cannot play"},
+               {"cut.mod", "show cannot play"},
+               {"empty.mod", "too short"},
+               {"song.mp3", "tolvane-render --video does not"},
+               {"fast.ogg", "200%"},
+               {"missing.ogg", "cannot be read"}};
+  for (const auto& c : cases) {
+    char why[512] = "";
+    EXPECT_FALSE(CheckMusic((dir / c.name).c_str(), why, sizeof why)) << c.name;
+    const std::string reason = why;
+    EXPECT_NE(reason.find(c.says), std::string::npos) << c.name << ": " << reason;
+    EXPECT_EQ(reason.back(), '.') << c.name << ": a sentence";
+    EXPECT_EQ(reason.find(c.name), std::string::npos) << c.name << ": without the file's name";
+  }
+}
+
 TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
   const struct {
     std::vector<std::string> args;

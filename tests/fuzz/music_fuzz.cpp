@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "designs.h"
 #include "render.h"
 
 static void Check(bool condition) {

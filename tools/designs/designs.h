@@ -1,6 +1,5 @@
 // The show's designs: one RGB canvas with antialiased shapes and lettering, the picture
-// writers, the figures and props drawn on it, the five pictures of a show folder, and the
-// check that a music file plays in the show and in its video.
+// writers, the figures and props drawn on it, and the five pictures of a show folder.
 #pragma once
 
 #include <SDL.h>
@@ -25,11 +24,6 @@ bool WriteDesign(Design which, const char* path, const char* title, const char* 
                  const char* fontDir);
 // The same design with the demo meeting's own words, as the demo show has it.
 bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
-
-// Whether both the live show and tolvane-render --video play `file` as the show's music; if
-// not, false with the reason in `why` (a sentence without the file name). The show's mixer
-// is asked in a child process, on SDL's silent audio driver.
-bool CheckMusic(const char* file, char* why, size_t whySize);
 
 // The drawing library the designs and the demo photos are made with.
 namespace draw {

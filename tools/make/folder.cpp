@@ -44,20 +44,13 @@ static ShowSources oldSources;
 // The caption file of a show without the record is the presenter's: kept as it is.
 static bool keepOldCaptions = false;
 
-// A name of the form foto01.jpg ... foto50.jpg, with its number.
-static int PhotoNumber(const char* name) {
-  for (int k = 1; k <= kMaxPhotos; ++k)
-    if (strcmp(name, PhotoName(k).file) == 0) return k;
-  return 0;
-}
-
 // Whether `name` in the show folder's `sub` ("", "gfx" or "sfx") is one of a show's own files.
 static bool ShowName(const char* sub, const char* name) {
   char path[300];
   snprintf(path, sizeof path, "%s%s%s", sub, sub[0] ? "/" : "", name);
   for (const char* file : kShowFiles)
     if (strcmp(path, file) == 0) return true;
-  if (strcmp(sub, "gfx") == 0) return PhotoNumber(name) > 0;
+  if (strcmp(sub, "gfx") == 0) return PhotoNumber(name, kMaxPhotos) > 0;
   return strcmp(path, kCaptionFile) == 0;
 }
 
@@ -71,8 +64,8 @@ static bool MadeByUs(const char* sub, const char* name) {
     if (strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
   }
   if (!ShowName(sub, name)) return false;
-  if (strcmp(sub, "gfx") == 0 && PhotoNumber(name) && oldRecorded)
-    return PhotoNumber(name) <= oldSources.photos;
+  if (strcmp(sub, "gfx") == 0 && PhotoNumber(name, kMaxPhotos) && oldRecorded)
+    return PhotoNumber(name, kMaxPhotos) <= oldSources.photos;
   return true;
 }
 

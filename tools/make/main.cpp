@@ -126,13 +126,8 @@ static void ShellWord(const char* word, char* out, size_t size) {
 static int CheckMadeShow(int shown) {
   char folder[kMakePath];
   if (!realpath(made.showDir, folder)) snprintf(folder, sizeof folder, "%s", made.showDir);
-  char check[] = "--check", c[] = "-C", name[] = "tolvane-render";
-  char* args[] = {name, check, c, folder, nullptr};
-  if (!ParseOptions(4, args)) return kMakeUsage;
-  int status = OpenShow();
-  if (status == kExitDone) status = CheckShow();
-  const int last = LastFrame();
-  CloseShow();
+  int last = 0;
+  const int status = CheckShowFolder(folder, last);
   char length[32], word[2 * kMakePath];
   FormatTime(last, length, sizeof length);
   ShellWord(made.showDir, word, sizeof word);

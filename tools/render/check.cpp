@@ -17,8 +17,6 @@
 #include "render.h"
 #include "text/text.h"
 
-// The layout around a photo (facts.h): the description box stands over the photo area and
-// the names line comes to rest under it.
 // The music is measured up to this long; a module that plays longer is as good as endless.
 static constexpr long kLongestMusic = 2L * 3600 * kAudioRate;
 
@@ -46,10 +44,8 @@ static const char* WhyNot(const char* path) {
   return why;
 }
 
-static void CheckPicture(const char* name, SDL_Surface* picture, const char* withoutIt,
-                         bool fullScreen) {
-  char path[64];
-  snprintf(path, sizeof path, "gfx/%s", name);
+static void CheckPicture(int which, SDL_Surface* picture, const char* withoutIt, bool fullScreen) {
+  const char* path = kShowPictures[which].file;
   if (!picture) {
     Say("PROBLEM", "%s %s: %s", path, WhyNot(path), withoutIt);
     return;
@@ -128,8 +124,8 @@ static const char* OrientationMeaning(int orientation) {
 }
 
 static void CheckPhoto(int k) {
-  char path[32];
-  snprintf(path, sizeof path, "gfx/foto%02d.jpg", k + 1);
+  const PhotoFileName name = PhotoName(k + 1);
+  const char* path = name.path;
   // The show keeps only what can be seen of a photo: its size is the file's.
   PictureHeader photo;
   ReadPictureHeader(path, photo);
@@ -181,13 +177,9 @@ static void CheckStrayPhotos(int count, const char* next) {
         [](const void* a, const void* b) { return strcmp((const char*)a, (const char*)b); });
   for (int i = 0; i < found; ++i) {
     const char* name = names[i];
-    int number = 0, length = 0;
-    const bool proper = sscanf(name, "foto%2d.jpg%n", &number, &length) == 1 &&
-                        length == static_cast<int>(strlen(name)) && strlen(name) == 10 &&
-                        isdigit(static_cast<unsigned char>(name[4])) &&
-                        isdigit(static_cast<unsigned char>(name[5]));
-    if (proper && number >= 1 && number <= count + 1) continue;  // shown, or reported above
-    if (proper && number <= kMaxPhotos)
+    const int number = PhotoNumber(name, kMaxPhotos);
+    if (number >= 1 && number <= count + 1) continue;  // shown, or reported above
+    if (number > 0)
       Say("PROBLEM", "gfx/%s is never shown: the photo series ends at photo %d, before %s", name,
           count, next);
     else
@@ -208,12 +200,12 @@ static void CheckSmallPhotos(int count) {
     if (made && k < record.photos) {
       const PhotoSource& source = record.photo[k];
       if (LooksBlurred(source.width, source.height))
-        Say("note", "gfx/foto%02d.jpg was enlarged from %s, only %dx%d: it will look blurred",
-            k + 1, source.path, source.width, source.height);
+        Say("note", "%s was enlarged from %s, only %dx%d: it will look blurred",
+            PhotoName(k + 1).path, source.path, source.width, source.height);
       continue;
     }
-    char path[32];
-    snprintf(path, sizeof path, "gfx/foto%02d.jpg", k + 1);
+    const PhotoFileName name = PhotoName(k + 1);
+    const char* path = name.path;
     PictureHeader photo;
     ReadPictureHeader(path, photo);
     if (LooksBlurred(photo.width, photo.height))
@@ -228,8 +220,8 @@ static void CheckSmallPhotos(int count) {
 // not show.
 static void CheckPhotos() {
   const int count = fotos + 1;
-  char next[32];
-  snprintf(next, sizeof next, "gfx/foto%02d.jpg", count + 1);
+  const PhotoFileName nextName = PhotoName(count + 1);
+  const char* next = nextName.path;
   const bool brokenEnd = count < kMaxPhotos && Exists(next);
   if (count == 0)
     Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
@@ -472,7 +464,7 @@ static void CheckCaptions(int photos) {
         photos == 1 ? "is" : "are", photos, photos == 1 ? "" : "s");
 }
 
-static void CheckMusic() {
+static void CheckFolderMusic() {
   char title[64] = "", why[256] = "";
   const long samples =
       ModuleLength(kMusicFile, kLongestMusic, title, sizeof title, why, sizeof why);
@@ -516,18 +508,29 @@ int CheckShow() {
   const char* family = TTF_FontFaceFamilyName(text_font);
   const char* style = TTF_FontFaceStyleName(text_font);
   Say("ok", "%s: %s %s", kFontFile, family ? family : "?", style ? style : "");
-  CheckPicture("load.png", load, "the loading screen has no corner picture", false);
-  CheckPicture("ohen.png", ohen, "the loading screen has no centre picture", false);
-  CheckPicture("back.png", back, "the photo slots are black behind the photos", true);
-  CheckPicture("si.png", si, "no logo drops in", false);
-  CheckPicture("end.png", end, "the end picture is black", true);
+  CheckPicture(kPictureLoad, load, "the loading screen has no corner picture", false);
+  CheckPicture(kPictureOhen, ohen, "the loading screen has no centre picture", false);
+  CheckPicture(kPictureBack, back, "the photo slots are black behind the photos", true);
+  CheckPicture(kPictureSi, si, "no logo drops in", false);
+  CheckPicture(kPictureEnd, end, "the end picture is black", true);
   CheckPhotos();
   CheckCaptions(fotos + 1);
-  CheckMusic();
+  CheckFolderMusic();
   if (problems == 0)
     printf("No problems: the show will play as this folder seems to intend.\n");
   else
     printf("%d problem%s: the show would differ from what this folder seems to intend.\n", problems,
            problems == 1 ? "" : "s");
   return problems ? kExitCheckFound : kExitDone;
+}
+
+int CheckShowFolder(const char* dir, int& lastFrame) {
+  settings = DefaultSettings();
+  settings.job = kCheck;
+  snprintf(settings.folder, sizeof settings.folder, "%s", dir);
+  int status = OpenShow();
+  if (status == kExitDone) status = CheckShow();
+  lastFrame = LastFrame();
+  CloseShow();
+  return status;
 }

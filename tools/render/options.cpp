@@ -323,14 +323,19 @@ static bool Validate() {
   return true;
 }
 
+Settings DefaultSettings() {
+  Settings s{};
+  s.job = kNoJob;
+  s.frame = s.from = s.to = s.every = kUnset;
+  s.fps = kDefaultFps;
+  s.depth = kDefaultDepth;
+  s.width = kScreenWidth;
+  s.height = kScreenHeight;
+  return s;
+}
+
 bool ParseOptions(int argc, char** argv) {
-  settings = Settings{};
-  settings.job = kNoJob;
-  settings.frame = settings.from = settings.to = settings.every = kUnset;
-  settings.fps = kDefaultFps;
-  settings.depth = kDefaultDepth;
-  settings.width = kScreenWidth;
-  settings.height = kScreenHeight;
+  settings = DefaultSettings();
   given = Named{};
 
   for (int i = 1; i < argc; ++i) {

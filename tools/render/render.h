@@ -45,6 +45,8 @@ extern Settings settings;
 // Fills `settings` from the command line. On a bad option prints a message naming it and
 // the way to --help on standard error, and returns false.
 bool ParseOptions(int argc, char** argv);
+// What a command line without options gives.
+Settings DefaultSettings();
 void PrintUsage(FILE* stream);
 
 // The show, opened headless (show.cpp).
@@ -159,8 +161,19 @@ bool WriteSoundTrack(const char* module, long first, long samples, long fadeOut,
 long ModuleLength(const char* module, long limit, char* title, size_t titleSize, char* why,
                   size_t whySize);
 
+// The music check (musiccheck.cpp).
+
+// Whether both the live show and tolvane-render --video play `file` as the show's music; if
+// not, false with the reason in `why` (a sentence without the file name). The show's mixer
+// is asked in a child process, on SDL's silent audio driver.
+bool CheckMusic(const char* file, char* why, size_t whySize);
+
 // The pre-show check (check.cpp): prints its lines on standard output; exit status.
 int CheckShow();
+// tolvane-render -C DIR --check as a call, for a program that has just made the folder: opens
+// the show, checks it and closes it again. The check's exit status; `lastFrame` gets the
+// show's last step.
+int CheckShowFolder(const char* dir, int& lastFrame);
 
 // Signals (stop.cpp): SIGINT, SIGTERM and SIGHUP end the renderer at once, by the signal.
 

@@ -12,7 +12,6 @@
 #include <cstring>
 
 #include "assets/assets.h"
-#include "designs.h"
 #include "render.h"
 
 static void Say(char* why, size_t whySize, const char* format, const char* a = "",
