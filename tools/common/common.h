@@ -1,9 +1,35 @@
-// What the tools share with each other and with the tests and benchmarks: the one JPEG
+// What the tools share with each other and with the tests and benchmarks: how a tool says
+// what went wrong, the files it reads and writes, a show folder's frame, and the one JPEG
 // writer.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <functional>
+
+// Messages: "PROGRAM: MESSAGE" on standard error. Each returns false, for `return Fail(...)`.
+__attribute__((format(printf, 2, 3))) bool Fail(const char* program, const char* format, ...);
+// The same, then "Try 'PROGRAM --help'." on a line of its own: for a bad command line.
+__attribute__((format(printf, 2, 3))) bool FailUsage(const char* program, const char* format, ...);
+
+// Files.
+
+// What WhyUnreadable says of a folder, a named pipe, a device.
+extern const char kNotAFile[];
+// Null when `path` is a regular file this process may read; else why not: the system's reason
+// (no such file, no permission) or kNotAFile. Opening a named pipe would wait for a writer.
+const char* WhyUnreadable(const char* path);
+// Copies the file `from` to `to`, made or replaced; false, having said why, when it cannot.
+bool CopyFile(const char* program, const char* from, const char* to);
+
+// A show folder as the tools make one.
+
+// Makes the folders of the show folder `dir` (which exists): gfx/ and sfx/. False, having
+// said why, when one cannot be made; one that is there already is fine.
+bool MakeShowFolders(const char* program, const char* dir);
+// The caption font of every show the tools make: DejaVu Sans from `fontDir`, copied under the
+// show's font name into the show folder `dir`.
+bool CopyShowFont(const char* program, const char* fontDir, const char* dir);
 
 // How a JPEG file is coded.
 struct JpegCoding {

@@ -19,22 +19,13 @@
 #include <tuple>
 #include <vector>
 
+#include "common.h"
 #include "designs.h"
 #include "make.h"
 #include "render.h"
 
 // The demo's module, built into the program (music.cpp).
 extern const unsigned char demoModule[], demoModuleEnd[];
-
-__attribute__((format(printf, 1, 2))) static bool Fail(const char* format, ...) {
-  fprintf(stderr, "tolvane-make: ");
-  va_list args;
-  va_start(args, format);
-  vfprintf(stderr, format, args);
-  va_end(args);
-  fputc('\n', stderr);
-  return false;
-}
 
 // The show SHOWDIR holds when --force replaces it: whether it has the record of its
 // sources, and the record.
@@ -125,10 +116,10 @@ static bool ReadOldShow(const char* dir) {
   oldRecorded = ReadSources(record, oldSources);
   if (!oldRecorded) oldSources.photos = 0;
   if (!oldRecorded && !OnlyShowFiles(dir))
-    return Fail(
-        "%s is not a show folder made by tolvane-make (it has no %s it can read, and "
-        "holds other files): --force replaces only show folders",
-        dir, kSourcesFile);
+    return Fail(kMakeProgram,
+                "%s is not a show folder made by tolvane-make (it has no %s it can read, and "
+                "holds other files): --force replaces only show folders",
+                dir, kSourcesFile);
   char caption[kMakePath + 32];
   snprintf(caption, sizeof caption, "%s/%s", dir, kCaptionFile);
   keepOldCaptions = !oldRecorded && !made.captions && access(caption, F_OK) == 0;
@@ -140,17 +131,19 @@ bool MayMakeShowDir() {
   struct stat s;
   replacing = false;
   if (lstat(dir, &s) != 0) return true;
-  if (!made.force) return Fail("%s exists: name another folder, or replace it with --force", dir);
+  if (!made.force)
+    return Fail(kMakeProgram, "%s exists: name another folder, or replace it with --force", dir);
   if (!S_ISDIR(s.st_mode))
-    return Fail("%s is not a show folder: --force replaces only show folders", dir);
+    return Fail(kMakeProgram, "%s is not a show folder: --force replaces only show folders", dir);
   if (!ReadOldShow(dir)) return false;
   for (int i = 0; i < made.inputCount; ++i)
     if (Inside(made.inputs[i], dir))
-      return Fail("%s lies in %s, which --force would replace: name another folder", made.inputs[i],
-                  dir);
+      return Fail(kMakeProgram, "%s lies in %s, which --force would replace: name another folder",
+                  made.inputs[i], dir);
   for (const char* file : {made.background, made.logo, made.end, made.captions, made.music})
     if (file && Inside(file, dir))
-      return Fail("%s lies in %s, which --force would replace: name another folder", file, dir);
+      return Fail(kMakeProgram, "%s lies in %s, which --force would replace: name another folder",
+                  file, dir);
   // A photo the presenter put in gfx/ under a name the new show needs.
   const int photos = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
   for (int k = 1; k <= photos; ++k) {
@@ -158,10 +151,10 @@ bool MayMakeShowDir() {
     char path[kMakePath + 32];
     snprintf(path, sizeof path, "%s/%s", dir, name.path);
     if (!MadeByUs("gfx", name.file) && access(path, F_OK) == 0)
-      return Fail(
-          "%s was not made by tolvane-make, and the new show needs its name: move it "
-          "away first",
-          path);
+      return Fail(kMakeProgram,
+                  "%s was not made by tolvane-make, and the new show needs its name: move it "
+                  "away first",
+                  path);
   }
   replacing = true;
   return true;
@@ -284,7 +277,8 @@ bool MakeWorkFolder(char* dir, size_t size) {
   char parent[kMakePath], name[kMakePath];
   SplitShowDir(parent, name, sizeof parent);
   snprintf(dir, size, "%s/.%s.making-XXXXXX", parent, name);
-  if (!mkdtemp(dir)) return Fail("cannot make a folder in %s: %s", parent, strerror(errno));
+  if (!mkdtemp(dir))
+    return Fail(kMakeProgram, "cannot make a folder in %s: %s", parent, strerror(errno));
   Watch(dir);
   workLock = open(dir, O_RDONLY | O_DIRECTORY);
   if (workLock >= 0) flock(workLock, LOCK_EX | LOCK_NB);
@@ -292,12 +286,7 @@ bool MakeWorkFolder(char* dir, size_t size) {
   const mode_t mask = umask(0);
   umask(mask);
   chmod(dir, 0777 & ~mask);
-  char sub[kMakePath];
-  for (const char* part : {"gfx", "sfx"}) {
-    snprintf(sub, sizeof sub, "%s/%s", dir, part);
-    if (mkdir(sub, 0777) != 0) return Fail("cannot make %s: %s", sub, strerror(errno));
-  }
-  return true;
+  return MakeShowFolders(kMakeProgram, dir);
 }
 
 static int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
@@ -329,7 +318,9 @@ static bool CarryOver(const char* from, const char* to) {
     // A file system that cannot refuse to replace cannot exchange either: InstallOver
     // then replaces the show's files in place.
     noAtomicRename = errno == EINVAL || errno == ENOSYS;
-    ok = noAtomicRename ? false : Fail("cannot keep %s in the new show: %s", a, strerror(errno));
+    ok = noAtomicRename
+             ? false
+             : Fail(kMakeProgram, "cannot keep %s in the new show: %s", a, strerror(errno));
     return false;
   };
   char sub[kMakePath + 8];
@@ -370,7 +361,7 @@ static bool ReplaceInPlace(const char* dir, int shown) {
     snprintf(from, sizeof from, "%s/%s", dir, folder);
     snprintf(to, sizeof to, "%s/%s", made.showDir, folder);
     if (folder[0] && mkdir(to, 0777) != 0 && errno != EEXIST)
-      return Fail("cannot make %s: %s", to, strerror(errno));
+      return Fail(kMakeProgram, "cannot make %s: %s", to, strerror(errno));
     bool ok = true;
     ForEachEntry(from, [&](const char* name) {
       if (!folder[0] && (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)) return true;
@@ -378,12 +369,12 @@ static bool ReplaceInPlace(const char* dir, int shown) {
       snprintf(a, sizeof a, "%s/%s", from, name);
       snprintf(b, sizeof b, "%s/%s", to, name);
       if (access(b, F_OK) == 0 && !MadeByUs(folder, name))
-        ok = Fail(
-            "%s was not made by tolvane-make: it is left as it is, and the new show is "
-            "incomplete",
-            b);
+        ok = Fail(kMakeProgram,
+                  "%s was not made by tolvane-make: it is left as it is, and the new show is "
+                  "incomplete",
+                  b);
       else if (rename(a, b) != 0)
-        ok = Fail("cannot put %s in place: %s", b, strerror(errno));
+        ok = Fail(kMakeProgram, "cannot put %s in place: %s", b, strerror(errno));
       return ok;
     });
     if (!ok) return false;
@@ -403,18 +394,19 @@ static bool ReplaceInPlace(const char* dir, int shown) {
 static int InstallNew(const char* dir, int shown) {
   if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, RENAME_NOREPLACE) == 0) return kMadeOk;
   if (errno == EEXIST || errno == ENOTEMPTY) {
-    Fail("%s appeared while the show was made: it is left as it is, and nothing was made",
+    Fail(kMakeProgram,
+         "%s appeared while the show was made: it is left as it is, and nothing was made",
          made.showDir);
     return kMakeUsage;
   }
   if (errno != EINVAL && errno != ENOSYS) {
-    Fail("cannot name the new show %s: %s", made.showDir, strerror(errno));
+    Fail(kMakeProgram, "cannot name the new show %s: %s", made.showDir, strerror(errno));
     return kMakeWrite;
   }
   // A file system that cannot refuse to replace: mkdir can.
   if (mkdir(made.showDir, 0777) != 0) {
     const int error = errno;
-    Fail("cannot make %s: %s%s", made.showDir, strerror(error),
+    Fail(kMakeProgram, "cannot make %s: %s%s", made.showDir, strerror(error),
          error == EEXIST ? " (it appeared while the show was made); nothing was made" : "");
     return error == EEXIST ? kMakeUsage : kMakeWrite;
   }
@@ -430,7 +422,8 @@ static int InstallOver(const char* dir, int shown) {
   // caption file the new show was made with.
   const bool keep = keepOldCaptions;
   if (!S_ISDIR(s.st_mode)) {
-    Fail("%s is no longer a folder: it is left as it is, and nothing was made", made.showDir);
+    Fail(kMakeProgram, "%s is no longer a folder: it is left as it is, and nothing was made",
+         made.showDir);
     return kMakeUsage;
   }
   if (!ReadOldShow(made.showDir)) return kMakeUsage;
@@ -446,12 +439,13 @@ static int InstallOver(const char* dir, int shown) {
     MoveBack(dir, made.showDir);
     if (error == EINVAL || error == ENOSYS)
       return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
-    Fail("cannot put the new show in %s: %s", made.showDir, strerror(error));
+    Fail(kMakeProgram, "cannot put the new show in %s: %s", made.showDir, strerror(error));
     return kMakeWrite;
   }
   // `dir` now holds the old show: what appeared in it meanwhile goes to the new one too.
   if (!CarryOver(dir, made.showDir) || !RemoveMadeFiles(dir, strlen(dir)))
-    Fail("the old show, in %s, holds files tolvane-make did not make: left as it is", dir);
+    Fail(kMakeProgram, "the old show, in %s, holds files tolvane-make did not make: left as it is",
+         dir);
   return kMadeOk;
 }
 
@@ -463,7 +457,7 @@ int InstallFolder(const char* dir, int shown, bool& interrupted) {
   sigprocmask(SIG_BLOCK, &stops, &before);
   const int status = replacing ? InstallOver(dir, shown) : InstallNew(dir, shown);
   if (status != kMadeOk && !RemoveMadeFiles(dir, strlen(dir)))
-    Fail("%s holds files tolvane-make did not make: left as it is", dir);
+    Fail(kMakeProgram, "%s holds files tolvane-make did not make: left as it is", dir);
   ForgetWorkFolder();
   // A stop asked for meanwhile ends the run once the folder is settled, without its check.
   const timespec now = {0, 0};
@@ -475,27 +469,10 @@ int InstallFolder(const char* dir, int shown, bool& interrupted) {
 
 static bool WriteBytes(const char* path, const unsigned char* data, size_t size) {
   FILE* out = fopen(path, "wb");
-  if (!out) return Fail("cannot write %s: %s", path, strerror(errno));
+  if (!out) return Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno));
   const bool ok = fwrite(data, 1, size, out) == size;
-  if (fclose(out) != 0 || !ok) return Fail("cannot write %s: %s", path, strerror(errno));
-  return true;
-}
-
-static bool CopyFile(const char* from, const char* to) {
-  FILE* in = fopen(from, "rb");
-  if (!in) return Fail("cannot read %s: %s", from, strerror(errno));
-  FILE* out = fopen(to, "wb");
-  if (!out) {
-    fclose(in);
-    return Fail("cannot write %s: %s", to, strerror(errno));
-  }
-  char buffer[1 << 16];
-  size_t n = 0;
-  bool ok = true;
-  while (ok && (n = fread(buffer, 1, sizeof buffer, in)) > 0) ok = fwrite(buffer, 1, n, out) == n;
-  ok = ok && !ferror(in);
-  fclose(in);
-  if (fclose(out) != 0 || !ok) return Fail("cannot copy %s to %s: %s", from, to, strerror(errno));
+  if (fclose(out) != 0 || !ok)
+    return Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno));
   return true;
 }
 
@@ -506,15 +483,15 @@ static int WritePicture(const char* dir, Design design, const char* own, bool lo
   snprintf(path, sizeof path, "%s/%s", dir, kDesignFiles[design]);
   if (!own) {
     if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR)) return kMadeOk;
-    Fail("cannot draw %s", path);
+    Fail(kMakeProgram, "cannot draw %s", path);
     return kMakeWrite;
   }
   bool unwritten = false;
   const bool ok = logo ? PrepareLogo(own, path, why, sizeof why, unwritten)
                        : PrepareScreenPicture(own, path, why, sizeof why, unwritten);
   if (ok) return kMadeOk;
-  if (unwritten) return Fail("cannot write %s: %s", path, why), kMakeWrite;
-  return Fail("%s: %s", own, why), kMakeBadFile;
+  if (unwritten) return Fail(kMakeProgram, "cannot write %s: %s", path, why), kMakeWrite;
+  return Fail(kMakeProgram, "%s: %s", own, why), kMakeBadFile;
 }
 
 // The record of the shown photos' sources; with the digest of captions.txt when it is
@@ -539,7 +516,8 @@ static bool WriteRecord(const char* dir, bool isTemplate, const std::string& cap
   record.captions = Digest(captions.data(), captions.size());
   char path[kMakePath];
   snprintf(path, sizeof path, "%s/%s", dir, kSourcesFile);
-  return WriteSources(path, record) || Fail("cannot write %s: %s", path, strerror(errno));
+  return WriteSources(path, record) ||
+         Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno));
 }
 
 int WriteShowFiles(const char* dir) {
@@ -551,11 +529,10 @@ int WriteShowFiles(const char* dir) {
         std::tuple{kLogoDesign, made.logo, true}, std::tuple{kEndDesign, made.end, false}})
     if (status == kMadeOk) status = WritePicture(dir, design, own, logo);
   if (status != kMadeOk) return status;
+  if (!CopyShowFont(kMakeProgram, TOLVANE_FONT_DIR, dir)) return kMakeWrite;
   char path[kMakePath];
-  snprintf(path, sizeof path, "%s/%s", dir, kFontFile);
-  if (!CopyFile(TOLVANE_FONT_DIR "/DejaVuSans.ttf", path)) return kMakeWrite;
   snprintf(path, sizeof path, "%s/%s", dir, kMusicFile);
-  if (made.music ? !CopyFile(made.music, path)
+  if (made.music ? !CopyFile(kMakeProgram, made.music, path)
                  : !WriteBytes(path, demoModule, demoModuleEnd - demoModule))
     return kMakeWrite;
   // The record before the captions: a work folder's caption files are known by it as ours.
@@ -565,7 +542,7 @@ int WriteShowFiles(const char* dir) {
   if (compose && !ComposeCaptions(captions, removed, isTemplate)) return kMakeBadFile;
   if (!WriteRecord(dir, compose && isTemplate, captions)) return kMakeWrite;
   snprintf(path, sizeof path, "%s/%s", dir, kCaptionFile);
-  if (made.captions) return CopyFile(made.captions, path) ? kMadeOk : kMakeWrite;
+  if (made.captions) return CopyFile(kMakeProgram, made.captions, path) ? kMadeOk : kMakeWrite;
   if (!compose) return kMadeOk;  // the old show's own, moved in with the presenter's files
   if (!WriteBytes(path, reinterpret_cast<const unsigned char*>(captions.data()), captions.size()))
     return kMakeWrite;

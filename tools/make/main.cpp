@@ -7,7 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "designs.h"
+#include "common.h"
 #include "make.h"
 #include "render.h"
 
@@ -23,12 +23,8 @@ static int CheckOwnFiles() {
     fprintf(stderr, "tolvane-make: %s: %s\n", made.music, why);
     return kMakeBadFile;
   }
-  struct stat s;
   if (made.captions) {
-    const char* trouble = stat(made.captions, &s) != 0 || access(made.captions, R_OK) != 0
-                              ? strerror(errno)
-                          : !S_ISREG(s.st_mode) ? "not a file"
-                                                : nullptr;
+    const char* trouble = WhyUnreadable(made.captions);
     if (trouble) {
       fprintf(stderr, "tolvane-make: %s: %s\n", made.captions, trouble);
       return kMakeBadFile;

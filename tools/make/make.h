@@ -20,7 +20,10 @@ constexpr int kMakeUsage = 3;         // a bad command line, too many photos, SH
 constexpr int kMakeWrite = 4;         // the folder cannot be written
 
 constexpr int kMakePath = 4096;
-constexpr int kJpegQuality = 92;
+// The program's name in its messages.
+constexpr char kMakeProgram[] = "tolvane-make";
+// The prepared photos' JPEG quality: high, as the photos are the presenter's own.
+constexpr int kPhotoJpegQuality = 92;
 // The presenter's logo is fitted into this box; the background and end picture fill the screen.
 constexpr int kLogoMaxWidth = 600, kLogoMaxHeight = 360;
 

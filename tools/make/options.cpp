@@ -4,11 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common.h"
 #include "make.h"
 
 MakeOptions made;
-
-static constexpr char kProgram[] = "tolvane-make";
 
 void PrintMakeUsage(FILE* stream) {
   fprintf(stream,
@@ -48,18 +47,8 @@ void PrintMakeUsage(FILE* stream) {
           "Exit status: 0 made, 1 made but the check reports a problem, 2 a file named cannot\n"
           "be read or decoded, 3 bad usage (too many photos, SHOWDIR exists), 4 the folder\n"
           "cannot be written (a full disk, no permission).\n",
-          kProgram, kPhotoWidth, kPhotoHeight, kMaxPhotos, kScreenWidth, kScreenHeight,
+          kMakeProgram, kPhotoWidth, kPhotoHeight, kMaxPhotos, kScreenWidth, kScreenHeight,
           kScreenWidth, kScreenHeight, kLogoMaxWidth, kLogoMaxHeight);
-}
-
-__attribute__((format(printf, 1, 2))) static bool Fail(const char* format, ...) {
-  fprintf(stderr, "%s: ", kProgram);
-  va_list args;
-  va_start(args, format);
-  vfprintf(stderr, format, args);
-  va_end(args);
-  fprintf(stderr, "\nTry '%s --help'.\n", kProgram);
-  return false;
 }
 
 bool ReadColour(const char* text, unsigned char rgb[3]) {
@@ -95,29 +84,29 @@ static bool TakeValue(const char* option, const char* value) {
   if (strcmp(option, "--captions") == 0) text = &made.captions;
   if (strcmp(option, "--music") == 0) text = &made.music;
   if (text) {
-    if (*text) return Fail("%s given twice", option);
+    if (*text) return FailUsage(kMakeProgram, "%s given twice", option);
     *text = value;
     return true;
   }
   if (strcmp(option, "-o") == 0) {
-    if (made.showDir[0]) return Fail("-o given twice");
+    if (made.showDir[0]) return FailUsage(kMakeProgram, "-o given twice");
     if (!value[0] || strlen(value) >= sizeof made.showDir / 2)
-      return Fail("-o takes the show folder's name");
+      return FailUsage(kMakeProgram, "-o takes the show folder's name");
     snprintf(made.showDir, sizeof made.showDir, "%s", value);
     return true;
   }
   if (strcmp(option, "--matte") == 0) {
     if (!ReadColour(value, made.matte))
-      return Fail("--matte takes a colour name or #RRGGBB, not '%s'", value);
+      return FailUsage(kMakeProgram, "--matte takes a colour name or #RRGGBB, not '%s'", value);
     return true;
   }
   if (strcmp(option, "--sort") == 0) {
     if (strcmp(value, "date") != 0 && strcmp(value, "given") != 0)
-      return Fail("--sort takes date (or given), not '%s'", value);
+      return FailUsage(kMakeProgram, "--sort takes date (or given), not '%s'", value);
     made.order = strcmp(value, "date") == 0 ? kOrderDate : kOrderGiven;
     return true;
   }
-  return Fail("unknown option %s", option);
+  return FailUsage(kMakeProgram, "unknown option %s", option);
 }
 
 // Sets the flag `arg` names; false when it names none.
@@ -137,7 +126,7 @@ bool ParseMakeOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (optionsEnd || arg[0] != '-' || arg[1] == '\0') {
-      if (made.inputCount == kMostGathered) return Fail("too many files named");
+      if (made.inputCount == kMostGathered) return FailUsage(kMakeProgram, "too many files named");
       inputs[made.inputCount++] = arg;
       continue;
     }
@@ -153,11 +142,12 @@ bool ParseMakeOptions(int argc, char** argv) {
       if (!TakeValue(option, equals + 1)) return false;
       continue;
     }
-    if (i + 1 >= argc) return Fail("%s needs a value (or is unknown)", arg);
+    if (i + 1 >= argc) return FailUsage(kMakeProgram, "%s needs a value (or is unknown)", arg);
     if (!TakeValue(arg, argv[++i])) return false;
   }
   if (made.help) return true;
-  if (!made.showDir[0]) return Fail("no show folder: name it with -o SHOWDIR");
-  if (made.inputCount == 0) return Fail("no photos: name photo files or folders of photos");
+  if (!made.showDir[0]) return FailUsage(kMakeProgram, "no show folder: name it with -o SHOWDIR");
+  if (made.inputCount == 0)
+    return FailUsage(kMakeProgram, "no photos: name photo files or folders of photos");
   return true;
 }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common.h"
 #include "make.h"
 #include "render.h"
 
@@ -78,13 +79,8 @@ static void TakeVipsError(char* why, size_t whySize, const char* otherwise) {
 }
 
 bool CanOpenPicture(const char* path, char* why, size_t whySize) {
-  struct stat s;
-  if (stat(path, &s) != 0 || access(path, R_OK) != 0) {
-    snprintf(why, whySize, "%s", strerror(errno));
-    return false;
-  }
-  if (!S_ISREG(s.st_mode)) {
-    snprintf(why, whySize, "not a file");
+  if (const char* trouble = WhyUnreadable(path)) {
+    snprintf(why, whySize, "%s", trouble);
     return false;
   }
   if (!vips_foreign_find_load(path)) {
@@ -227,8 +223,8 @@ static bool FitPhoto(Photo& photo, const char* out) {
                           "extend", VIPS_EXTEND_BACKGROUND, "background", matte, nullptr),
              next) &&
       ComputeHere(p) &&
-      vips_jpegsave_buffer(p.image, &jpeg, &size, "Q", kJpegQuality, "interlace", FALSE, "strip",
-                           TRUE, nullptr) == 0;
+      vips_jpegsave_buffer(p.image, &jpeg, &size, "Q", kPhotoJpegQuality, "interlace", FALSE,
+                           "strip", TRUE, nullptr) == 0;
   vips_area_unref(VIPS_AREA(matte));
   if (!ok) {
     snprintf(photo.why, sizeof photo.why, "it does not decode");

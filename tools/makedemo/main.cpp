@@ -6,20 +6,17 @@
 #include <SDL_ttf.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 
+#include "common.h"
+
 using namespace draw;
 
-// The show's captions are set in DejaVu Sans, under the font name the show reads.
-static bool CopyFont(const char* dir) {
-  std::ifstream in(std::string(fontDir) + "/DejaVuSans.ttf", std::ios::binary);
-  std::ofstream out(std::string(dir) + "/" + kFontFile, std::ios::binary);
-  out << in.rdbuf();
-  return in.is_open() && out.good();
-}
+static constexpr char kProgram[] = "tolvane-makedemo";
 
 // The demo meeting's pictures, in the order they have always been drawn in.
 static bool MakePictures(const char* dir) {
@@ -39,15 +36,14 @@ int main(int argc, char** argv) {
   }
   const char* dir = argv[1];
   if (argc > 2) fontDir = argv[2];
-  // An existing folder is fine; a folder that cannot be made shows up as a failed write.
-  mkdir(dir, 0777);
-  mkdir((std::string(dir) + "/gfx").c_str(), 0777);
-  mkdir((std::string(dir) + "/sfx").c_str(), 0777);
-  if (!UseFonts(fontDir)) return 1;
+  // An existing folder is fine: the demo is drawn anew into it.
+  if (mkdir(dir, 0777) != 0 && errno != EEXIST)
+    return Fail(kProgram, "cannot make %s: %s", dir, strerror(errno)), 1;
+  if (!MakeShowFolders(kProgram, dir) || !UseFonts(fontDir)) return 1;
   const bool pictures = MakePictures(dir);
   const bool photos = MakePhotos(dir);
   const bool module = MakeModule(dir);
-  const bool font = CopyFont(dir);
+  const bool font = CopyShowFont(kProgram, fontDir, dir);
   CloseFonts();
   TTF_Quit();
   return pictures && photos && module && font ? 0 : 1;

@@ -8,7 +8,7 @@
 using namespace draw;
 
 constexpr float W = kPhotoWidth, H = kPhotoHeight;
-constexpr int kJpegQuality = 90;
+constexpr int kDemoJpegQuality = 90;
 constexpr Colour kWhite = {255, 255, 255};
 
 // A wooden floor from `top` to the bottom of the photo.
@@ -594,7 +594,7 @@ bool MakePhotos(const char* dir) {
     Grain(5);
     char path[512];
     snprintf(path, sizeof path, "%s/%s", dir, PhotoName(k + 1).path);
-    ok = WriteJpeg(path, kJpegQuality) && ok;
+    ok = WriteJpeg(path, kDemoJpegQuality) && ok;
   }
   return ok;
 }

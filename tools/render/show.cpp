@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "assets/assets.h"
+#include "common.h"
 #include "driver/show.h"
 #include "render.h"
 #include "text/text.h"
@@ -79,24 +80,13 @@ static int ShowFail(const char* what, const char* detail) {
 // A caption file must be readable and hold at least one caption; the reader itself only
 // says when it cannot open one.
 static int CheckCaptionFile() {
-  struct stat s;
-  if (stat(settings.captions, &s) != 0) {
-    fprintf(stderr, "tolvane-render: cannot read the caption file %s: %s\n", settings.captions,
-            strerror(errno));
-    return kExitUsage;
-  }
-  if (!S_ISREG(s.st_mode)) {
+  const char* trouble = WhyUnreadable(settings.captions);
+  if (trouble == kNotAFile)
     fprintf(stderr, "tolvane-render: the caption file %s is not a file\n", settings.captions);
-    return kExitUsage;
-  }
-  FILE* file = fopen(settings.captions, "rt");
-  if (!file) {
+  else if (trouble)
     fprintf(stderr, "tolvane-render: cannot read the caption file %s: %s\n", settings.captions,
-            strerror(errno));
-    return kExitUsage;
-  }
-  fclose(file);
-  return kExitDone;
+            trouble);
+  return trouble ? kExitUsage : kExitDone;
 }
 
 // The show folder, with its gfx/, and the caption file, if one is named.
