@@ -368,19 +368,21 @@ TEST_F(RenderTest, SignalsEndAVideoExportLeavingNothing) {
   fs::create_directory(tmp);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(strsignal(signal));
+    // A name of its own each time: what one export leaves must not start the next one's clock.
+    const std::string video = "v" + std::to_string(signal) + ".mp4";
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       if (chdir(dir.c_str()) != 0) _exit(127);
       setenv("TMPDIR", tmp.c_str(), 1);
       freopen("/dev/null", "w", stderr);
-      execl(TOLVANE_RENDER, TOLVANE_RENDER, "--video", "v.mp4", nullptr);
+      execl(TOLVANE_RENDER, TOLVANE_RENDER, "--video", video.c_str(), nullptr);
       _exit(127);
     }
     // The video's own file appears as the export begins; a minute is more than it takes.
     auto begun = [&] {
       for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().rfind("v.mp4.", 0) == 0) return true;
+        if (entry.path().filename().string().rfind(video + ".", 0) == 0) return true;
       return false;
     };
     for (int i = 0; i < 6000 && !begun(); ++i) usleep(10000);
@@ -389,7 +391,7 @@ TEST_F(RenderTest, SignalsEndAVideoExportLeavingNothing) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_FALSE(begun());
-    EXPECT_FALSE(fs::exists(dir / "v.mp4"));
+    EXPECT_FALSE(fs::exists(dir / video));
     EXPECT_TRUE(fs::is_empty(tmp));
   }
 }
@@ -676,8 +678,13 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
       {{"--frame", "4202", "-o", "a.png"}, 2, "frame 4202 is after the show's last frame, 4201"},
       {{"--check", "-C", "gfx"}, 3, "has no gfx/ folder"},
       {{"--at", "1", "-o", "gfx/../gfx/end.png"}, 2, "is one of the show's own files"},
+      {{"--video", "v.mkv", "--captions", "mine.srt", "--subtitles", "mine.srt"},
+       2,
+       "is one of the show's own files"},
   };
   const std::string endPicture = Slurp(dir / "gfx/end.png");
+  const std::string mine = "Names\n-\nA caption\n#\n";
+  std::ofstream(dir / "mine.srt") << mine;
   for (const auto& c : cases) {
     std::string joined;
     for (const std::string& a : c.args) joined += a + " ";
@@ -687,6 +694,7 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
   EXPECT_EQ(Slurp(dir / "gfx/end.png"), endPicture);
+  EXPECT_EQ(Slurp(dir / "mine.srt"), mine);
   const ShowRun ok = Render(dir, {"--frame", "4201", "-o", "last.png"});
   EXPECT_EQ(ok.status, 0) << "the last step of a show without photos is 4201: " << ok.err;
   const ShowRun timeline = Render(dir, {"--timeline"});

@@ -127,8 +127,7 @@ static bool hasCaptions = false;
 static FILE* TemporaryFile(char (&name)[kPathSize], const char* what) {
   const char* tmp = getenv("TMPDIR");
   snprintf(name, sizeof name, "%s/tolvane-render-%s-XXXXXX", tmp && *tmp ? tmp : "/tmp", what);
-  const int fd = mkstemp(name);
-  if (fd >= 0) RemoveIfStopped(name);
+  const int fd = MakeRemovedIfStopped(name);
   FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (!file) {
     if (fd >= 0) close(fd);

@@ -183,6 +183,9 @@ void WatchSignals();
 // A file to remove, and a child process to kill, should a signal end the renderer; until
 // KeepIfStopped or StopWithRenderer(0).
 void RemoveIfStopped(const char* path);
+// mkstemp(name), the file made listed for RemoveIfStopped at once: the descriptor, or -1 with
+// errno set.
+int MakeRemovedIfStopped(char* name);
 void KeepIfStopped(const char* path);
 void StopWithRenderer(pid_t child);
 

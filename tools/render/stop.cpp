@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -40,6 +42,20 @@ void RemoveIfStopped(const char* path) {
       leftoverSet[i] = 1;
       return;
     }
+}
+
+int MakeRemovedIfStopped(char* name) {
+  // A signal between the file's making and its listing would leave it behind.
+  sigset_t stops, before;
+  sigemptyset(&stops);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, s);
+  sigprocmask(SIG_BLOCK, &stops, &before);
+  const int fd = mkstemp(name);
+  const int made = errno;
+  if (fd >= 0) RemoveIfStopped(name);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  errno = made;
+  return fd;
 }
 
 void KeepIfStopped(const char* path) {

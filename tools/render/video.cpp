@@ -261,7 +261,7 @@ static void Discard(const char* path) {
 // takes the video's name once the video is whole. False, with a message, when it cannot.
 static bool MakePartialVideo(char (&partial)[kPathSize + 8]) {
   snprintf(partial, sizeof partial, "%s.XXXXXX", settings.output);
-  const int fd = mkstemp(partial);
+  const int fd = MakeRemovedIfStopped(partial);
   if (fd < 0) {
     fprintf(stderr, "tolvane-render: cannot write beside %s: %s\n", settings.output,
             strerror(errno));
@@ -271,7 +271,6 @@ static bool MakePartialVideo(char (&partial)[kPathSize + 8]) {
   umask(mask);
   fchmod(fd, 0666 & ~mask);  // as a file ffmpeg made itself
   close(fd);
-  RemoveIfStopped(partial);
   return true;
 }
 
@@ -284,8 +283,7 @@ static int WriteSound(int from, long frames, char (&sound)[kPathSize]) {
   const long fadeOut = static_cast<long>(ENDTIME) * kAudioRate / kFramesPerSecond;
   const char* tmp = getenv("TMPDIR");
   snprintf(sound, sizeof sound, "%s/tolvane-render-sound-XXXXXX", tmp && *tmp ? tmp : "/tmp");
-  const int soundFd = mkstemp(sound);
-  if (soundFd >= 0) RemoveIfStopped(sound);
+  const int soundFd = MakeRemovedIfStopped(sound);
   FILE* soundFile = soundFd >= 0 ? fdopen(soundFd, "wb") : nullptr;
   if (!soundFile) {
     fprintf(stderr, "tolvane-render: cannot make a temporary file for the sound: %s\n",
@@ -333,7 +331,8 @@ int ExportVideo() {
   }
   const int from = settings.from == kUnset ? 0 : settings.from;
   const int to = settings.to == kUnset ? LastFrame() : settings.to;
-  if (!WithinShow(from, "--from") || !WithinShow(to, "--to") || IsRunInput(settings.output))
+  if (!WithinShow(from, "--from") || !WithinShow(to, "--to") || IsRunInput(settings.output) ||
+      (settings.subtitles[0] && IsRunInput(settings.subtitles)))
     return kExitUsage;
   // Video frame i shows step from + i * step: each lasts exactly that many 10 ms steps.
   const int step = kFramesPerSecond / settings.fps;
