@@ -1,9 +1,12 @@
 #include "bench.h"
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -141,4 +144,28 @@ Yardstick BesideMemcpy(const std::function<void()>& pass, size_t bytes) {
 
 double MemcpyNs(size_t bytes) {
   return BesideMemcpy([] {}, bytes).yardstickNs;
+}
+
+ChildRun RunChild(const std::vector<std::string>& command) {
+  const auto started = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+    std::vector<char*> argv;
+    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage = {};
+  wait4(child, &status, 0, &usage);
+  ChildRun run;
+  run.wallSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  run.peakKb = usage.ru_maxrss;
+  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return run;
 }

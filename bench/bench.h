@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "facts.h"
 
@@ -65,6 +66,15 @@ inline double ThreadNs() {
 }
 
 // Each benchmark file registers its benchmarks, in the order they are reported.
+// A program run to its end, its output thrown away: what it cost.
+struct ChildRun {
+  double wallSeconds;
+  double cpuSeconds;  // of the program and every child it waited for (ffmpeg, say)
+  long peakKb;        // its peak resident set
+  bool ok;            // it ended with status 0
+};
+ChildRun RunChild(const std::vector<std::string>& command);
+
 void RegisterRenderBenchmarks();
 void RegisterLoadBenchmarks();
 void RegisterMemoryBenchmarks();

@@ -64,26 +64,6 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Runs the command to its end; its wall time, and its peak resident set in `peakKb`.
-double RunChild(const std::vector<std::string>& command, long& peakKb, bool& ok) {
-  const auto started = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-    std::vector<char*> argv;
-    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage = {};
-  wait4(child, &status, 0, &usage);
-  peakKb = usage.ru_maxrss;
-  ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return Seconds(started);
-}
-
 // What tolvane-make does for the photos alone, in this process.
 double PhotosAlone(const fs::path& photos, const fs::path& out) {
   fs::remove_all(out);
@@ -115,21 +95,22 @@ void MakeShow(benchmark::State& state) {
   StartVips("tolvane_bench");
   const fs::path show = Work() / "show", thumbs = Work() / "thumbs";
   std::vector<double> make, vipsthumbnail, alone;
-  long peakKb = 0, makePeakKb = 0, thumbnailPeakKb = 0;
+  long makePeakKb = 0, thumbnailPeakKb = 0;
   for (auto _ : state) {
     fs::remove_all(show);
-    bool ok = false;
-    make.push_back(RunChild({TOLVANE_MAKE, "-o", show.string(), photos.string()}, peakKb, ok));
-    makePeakKb = std::max(makePeakKb, peakKb);
-    if (!ok) return state.SkipWithError("tolvane-make failed");
+    const ChildRun made = RunChild({TOLVANE_MAKE, "-o", show.string(), photos.string()});
+    make.push_back(made.wallSeconds);
+    makePeakKb = std::max(makePeakKb, made.peakKb);
+    if (!made.ok) return state.SkipWithError("tolvane-make failed");
     fs::remove_all(thumbs);
     fs::create_directories(thumbs);
     std::vector<std::string> command = {TOLVANE_VIPSTHUMBNAIL, "-s", "394x290", "-o",
                                         (thumbs / "%s.jpg[Q=92,strip]").string()};
     command.insert(command.end(), files.begin(), files.end());
-    vipsthumbnail.push_back(RunChild(command, peakKb, ok));
-    thumbnailPeakKb = std::max(thumbnailPeakKb, peakKb);
-    if (!ok) return state.SkipWithError("vipsthumbnail failed");
+    const ChildRun thumbnailed = RunChild(command);
+    vipsthumbnail.push_back(thumbnailed.wallSeconds);
+    thumbnailPeakKb = std::max(thumbnailPeakKb, thumbnailed.peakKb);
+    if (!thumbnailed.ok) return state.SkipWithError("vipsthumbnail failed");
     alone.push_back(PhotosAlone(photos, Work() / "alone"));
     if (alone.back() < 0) return state.SkipWithError("the photos alone failed");
     state.SetIterationTime(make.back());

@@ -59,38 +59,18 @@ void RegisterScaleBenchmarks() {
 
 namespace {
 
-// CPU seconds of the command and every child it waited for (the renderer and its ffmpeg).
-double ChildCpuSeconds(const std::vector<std::string>& command, bool& ok) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-    std::vector<char*> argv;
-    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage = {};
-  wait4(child, &status, 0, &usage);
-  ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // 60 s of the demo show (the logo, three photo slots) as a video at `size`, against the same
 // span at 640x480 in the same run: CPU time of the renderer and ffmpeg together.
 void VideoSize(benchmark::State& state, const char* size) {
   const std::string folder = ShowFolder(19), video = folder + "/bench-video.mp4";
   for (auto _ : state) {
-    bool ok = true, plainOk = true;
     const std::vector<std::string> common = {TOLVANE_RENDER, "-C",  folder, "--video", video,
                                              "--from",       "10s", "--to", "70s"};
     std::vector<std::string> sized = common;
     sized.insert(sized.end(), {"--size", size});
-    const double plain = ChildCpuSeconds(common, plainOk);
-    const double seconds = ChildCpuSeconds(sized, ok);
-    if (!ok || !plainOk) {
+    const ChildRun plainRun = RunChild(common), sizedRun = RunChild(sized);
+    const double plain = plainRun.cpuSeconds, seconds = sizedRun.cpuSeconds;
+    if (!plainRun.ok || !sizedRun.ok) {
       state.SkipWithError("tolvane-render --video failed (is ffmpeg installed?)");
       return;
     }

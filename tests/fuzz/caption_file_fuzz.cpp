@@ -8,24 +8,8 @@
 
 #include <unistd.h>
 
+#include "fuzzing.h"
 #include "text/text.h"
-
-static void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-static const std::string& InputPath() {
-  static const std::string path = [] {
-    const char* dir = std::getenv("TMPDIR");
-    std::string name = std::string(dir && *dir ? dir : "/tmp") + "/tolvane_captions_XXXXXX";
-    const int fd = mkstemp(name.data());
-    Check(fd >= 0);
-    close(fd);
-    std::atexit([] { std::remove(InputPath().c_str()); });
-    return name;
-  }();
-  return path;
-}
 
 // Most pieces fgets can return for these bytes: one per line, and one more for every 1023
 // bytes of a line longer than that.
@@ -36,14 +20,14 @@ static size_t Pieces(const uint8_t* data, size_t size) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(InputPath().c_str(), "wb");
+  FILE* file = std::fopen(InputPath("tolvane_captions").c_str(), "wb");
   Check(file && std::fwrite(data, 1, size, file) == size);
   std::fclose(file);
 
   // Loading over the built-in table and over an earlier file must both replace it cleanly.
   LoadTXT2();
-  LoadTXT(InputPath().c_str());
-  LoadTXT(InputPath().c_str());
+  LoadTXT(InputPath("tolvane_captions").c_str());
+  LoadTXT(InputPath("tolvane_captions").c_str());
   Check(texts >= 0 && texts <= kCaptionSlots && captionBlocks >= texts);
   Check(captionEncoding == kLatin1 || captionEncoding == kUtf8);
   Check(static_cast<size_t>(texts) * 2 <= Pieces(data, size));  // two head lines a record

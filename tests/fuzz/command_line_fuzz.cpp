@@ -14,11 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzzing.h"
 #include "driver/driver.h"
-
-static void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 namespace {
 

@@ -13,12 +13,9 @@
 #include <cstring>
 #include <string>
 
+#include "fuzzing.h"
 #include "assets/assets.h"
 #include "driver/show.h"
-
-static void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 namespace {
 

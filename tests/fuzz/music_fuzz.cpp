@@ -8,30 +8,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzzing.h"
 #include "render.h"
 
-static void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-static const std::string& InputPath() {
-  static const std::string path = [] {
-    const char* dir = std::getenv("TMPDIR");
-    std::string name = std::string(dir && *dir ? dir : "/tmp") + "/tolvane_music_XXXXXX";
-    const int fd = mkstemp(name.data());
-    Check(fd >= 0);
-    close(fd);
-    std::atexit([] { std::remove(InputPath().c_str()); });
-    return name;
-  }();
-  return path;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(InputPath().c_str(), "wb");
+  FILE* file = std::fopen(InputPath("tolvane_music").c_str(), "wb");
   Check(file && std::fwrite(data, 1, size, file) == size);
   Check(std::fclose(file) == 0);
-  const char* path = InputPath().c_str();
+  const char* path = InputPath("tolvane_music").c_str();
 
   char title[64], why[256] = "";
   // Ten minutes of music is more than any of these bytes can hold at the mixer's pace.

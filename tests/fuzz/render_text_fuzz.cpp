@@ -5,12 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzzing.h"
 #include "facts.h"
 #include "text/text.h"
-
-static void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 static TTF_Font* fonts[2];
 
