@@ -214,7 +214,7 @@ TEST_F(EndToEnd, HelpAndVersionPrintAndExitBeforeStartingAnything) {
     std::vector<std::string> args;
     std::string begins;
   } kCases[] = {
-      {{"--help"}, "Usage: " TOLVANE_EXE " [-bpp N] [-warp] [-sw] [-windowed]\n"},
+      {{"--help"}, "Usage: " TOLVANE_EXE " [-bpp N] [-warp] [-sw] [-windowed] [-fit]\n"},
       {{"-windowed", "-h"}, "Usage: "},
       {{"--version"}, "tolvane 1.0\n"},
   };
@@ -228,7 +228,7 @@ TEST_F(EndToEnd, HelpAndVersionPrintAndExitBeforeStartingAnything) {
     EXPECT_EQ(run.err, "");
   }
   const ShowRun help = ::Run(empty, {TOLVANE_EXE, "--help"}, {}, 30);
-  for (const char* said : {"Space", "PageDown", "PageUp", "B, .", kFontFile, kMusicFile})
+  for (const char* said : {"Space", "PageDown", "PageUp", "B, .", "-fit", kFontFile, kMusicFile})
     EXPECT_NE(help.out.find(said), std::string::npos) << said;
 }
 

@@ -11,7 +11,7 @@ static void FileRow(const char* dir, const char* name, const char* what) {
 }
 
 static void PrintHelp(const char* program) {
-  printf("Usage: %s [-bpp N] [-warp] [-sw] [-windowed]\n", program);
+  printf("Usage: %s [-bpp N] [-warp] [-sw] [-windowed] [-fit]\n", program);
   printf(
       "Plays the photo show of the folder it is started in, full screen, with its music, and\n"
       "exits when the show is over.\n"
