@@ -60,9 +60,13 @@ static bool IsOggFile(const char* path) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   char why[240] = "";
   OggVorbis_File vorbis;
-  // Read as a stream, a section at a time: opened for seeking, the decoder would hold the
-  // set-up of every section of a chained file at once.
-  FILE* file = fopen(path, "rb");
+  // Opened first as the mixer opens it, for seeking, which reads the headers of every section
+  // at once: damage there fails the load where a read from the top would not. Here, in the
+  // child, the memory that takes for a chained file is no one else's.
+  const bool seekable = ov_fopen(path, &vorbis) == 0;
+  if (seekable) ov_clear(&vorbis);
+  // Then read as a stream, a section at a time, as the sound is decoded.
+  FILE* file = seekable ? fopen(path, "rb") : nullptr;
   if (!file || ov_open_callbacks(file, &vorbis, nullptr, 0, OV_CALLBACKS_STREAMONLY) != 0) {
     snprintf(why, sizeof why, "damaged Ogg Vorbis data");
   } else {
