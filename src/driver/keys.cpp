@@ -17,10 +17,6 @@ static Uint32 heldSince = 0;
 // Set by a jump, for the clock to start afresh at the frame landed on.
 static bool jumped = false;
 
-static int EndPictureStart() {
-  return ENDTIME - kEndPicture;
-}
-
 int NextTarget(int f) {
   if (f >= EndPictureStart()) return -1;
   if (f < kFirstSlot) return kFirstSlot;

@@ -31,7 +31,7 @@ void StepTo(int to, Passes between) {
     frame++;
     Compute(frame);
     // The pass after this step, in the slot range, would carry out a hide request.
-    if (between == kEveryStep && frame >= kFirstSlot && frame < ENDTIME - kEndPicture)
+    if (between == kEveryStep && frame >= kFirstSlot && frame < EndPictureStart())
       HandleHideRequest();
   }
 }

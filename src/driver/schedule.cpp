@@ -10,7 +10,7 @@ int foto2x = kPhotoX, foto2y = kPhotoY;
 SDL_Surface* fade = nullptr;
 
 // First frame of the end picture: the frame after the last slot.
-static int EndPictureStart() {
+int EndPictureStart() {
   return ENDTIME - kEndPicture;
 }
 

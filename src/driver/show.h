@@ -45,6 +45,8 @@ void StepTo(int to, Passes between);
 // Draws the whole screen for `frame`; may be called any number of times per frame.
 // Presents the display itself only for frame 0, the loading screen.
 void Render(int frame);
+// The first frame of the end picture: the photo slots end there.
+int EndPictureStart();
 // The show's last step, the first after the fade: the step that ends the show.
 int LastFrame();
 

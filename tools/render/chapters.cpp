@@ -73,7 +73,7 @@ static bool WriteChapters(FILE* out, int from, int to) {
     if (i < 0) {
       s = {0, kFirstSlot, "Opening"};
     } else if (i == slots) {
-      s = {ENDTIME - kEndPicture, LastFrame() + 1, "End"};
+      s = {EndPictureStart(), LastFrame() + 1, "End"};
     } else {
       s = {kFirstSlot + i * kSlotLength, kFirstSlot + (i + 1) * kSlotLength,
            Field(Record(i), kCaptionNames)};

@@ -210,7 +210,7 @@ void DrawFrame(int f) {
 
 int PrintTimeline() {
   printf("photos %d\nfirst-slot %d\nend-picture %d\nfade %d\nlast %d\n", fotos + 1, kFirstSlot,
-         ENDTIME - kEndPicture, ENDTIME, LastFrame());
+         EndPictureStart(), ENDTIME, LastFrame());
   return fflush(stdout) == 0 ? kExitDone : kExitOutput;
 }
 
