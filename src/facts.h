@@ -105,6 +105,16 @@ inline int PhotoNumber(const char* file, int most) {
     if (strcmp(file, PhotoName(k).file) == 0) return k;
   return 0;
 }
+// Larger sources of the pictures and photos, for screens bigger than the show's: the same
+// file names in this folder of the show folder ("gfx/hd/back.png", "gfx/hd/foto01.jpg").
+// The show draws from one where it fits (JudgeLargeSource); else it enlarges the gfx/ picture.
+inline constexpr char kLargeDir[] = "gfx/hd/";
+// The scale tolvane-make and the demo draw their large sources at: 9/2 of the show's size,
+// the 2880 x 2160 show area of a 3840 x 2160 screen.
+inline constexpr int kLargeScaleNum = 9, kLargeScaleDen = 2;
+// A large source's aspect may differ from its gfx/ picture's by this many per cent at most.
+inline constexpr int kLargeAspectPercent = 1;
+
 // The demo show has one photo for each built-in caption.
 inline constexpr int kDemoPhotos = 19;
 

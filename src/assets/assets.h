@@ -59,6 +59,20 @@ bool ReadPictureHeader(const char* name, PictureHeader& header);
 // Whether a picture of this size may be decoded whole; if not, false with the reason as
 // SDL's error.
 bool WholeDecodeIsBounded(Uint32 width, Uint32 height);
+// What a large source in kLargeDir is worth beside its picture of width x height in
+// kPictureDir, from its header alone (whether it decodes shows only when it is decoded).
+enum LargeSourceState {
+  kLargeMissing,     // no such file: the gfx/ picture is enlarged
+  kLargeFits,        // larger both ways, the same aspect: the picture is drawn from it
+  kLargeUnreadable,  // no PNG or JPEG header that the loader takes, or a special file
+  kLargeWrongAspect,
+  kLargeNotLarger,
+};
+// Judges the large source `path` for a picture of width x height; `why` gets a reason a
+// presenter reads for the states other than kLargeFits and kLargeMissing.
+LargeSourceState JudgeLargeSource(const char* path, int width, int height, char* why,
+                                  size_t whySize);
+
 // No bound on a picture's width or height: the whole of it.
 constexpr int kWholePicture = 1 << 30;
 // Decodes at most the top-left width x height of a JPEG file that the image library takes
