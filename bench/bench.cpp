@@ -27,7 +27,7 @@ SDL_Surface* OpenBenchDisplay(int depth) {
   SDL_Surface* display = SDL_GetVideoSurface();
   if (!display || display->format->BitsPerPixel != depth)
     display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, kDefaultVideoFlags);
-  screen = display;
+  SetCanvas(display);
   return display;
 }
 

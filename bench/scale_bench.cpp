@@ -31,11 +31,11 @@ void Scale(benchmark::State& state, int depth, int width, int height) {
     return;
   }
   for (auto _ : state) {
-    ScalePicture(screen, display);
+    ScalePicture(canvas.surface, display);
     benchmark::ClobberMemory();
   }
   const size_t bytes = static_cast<size_t>(display->pitch) * height;
-  const Yardstick y = BesideMemcpy([display] { ScalePicture(screen, display); }, bytes);
+  const Yardstick y = BesideMemcpy([display] { ScalePicture(canvas.surface, display); }, bytes);
   state.counters["pass_us"] = y.passNs / 1000;
   state.counters["memcpy_us"] = y.yardstickNs / 1000;
   state.counters["x_memcpy"] = y.passNs / y.yardstickNs;

@@ -51,7 +51,7 @@ class Loading : public testing::Test {
     ResetAssets();
     ResetAnim();
     ResetDriver();
-    screen = SDL_GetVideoSurface();
+    SetCanvas(SDL_GetVideoSurface());
     home = fs::current_path();
     dir =
         fs::temp_directory_path() / ("tolvane-assets-" + std::to_string(getpid()) + "-" +
@@ -308,15 +308,15 @@ void WriteJpeg(const fs::path& path, const JpegKind& kind, int width, int height
 }
 
 std::vector<Uint8> Screen() {
-  const Uint8* p = static_cast<const Uint8*>(screen->pixels);
-  return std::vector<Uint8>(p, p + screen->pitch * screen->h);
+  const Uint8* p = static_cast<const Uint8*>(canvas.surface->pixels);
+  return std::vector<Uint8>(p, p + canvas.surface->pitch * canvas.surface->h);
 }
 
 class PhotoWindow : public Loading, public testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
     Loading::SetUp();
-    screen = OpenTestDisplay(GetParam());
+    OpenTestDisplay(GetParam());
   }
 };
 

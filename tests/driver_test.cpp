@@ -94,7 +94,7 @@ class Show : public testing::Test {
     ResetAnim();
     ResetText();
     ResetDriver();
-    screen = display;
+    SetCanvas(display);
   }
   void TearDown() override {
     ReleaseTextPictures();

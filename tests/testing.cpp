@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
 #include "common.h"
 #include "facts.h"
@@ -15,6 +16,7 @@ SDL_Surface* OpenTestDisplay(int depth) {
   SDL_Surface* display = SDL_GetVideoSurface();
   if (!display || display->format->BitsPerPixel != depth)
     display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, SDL_SWSURFACE);
+  SetCanvas(display);
   return display;
 }
 

@@ -1,4 +1,5 @@
 #include "anim/anim.h"
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
 
 #include <algorithm>
@@ -34,7 +35,6 @@ constexpr int kTrailMaximum = 250;  // the faintest a trail copy gets
 void CIB::Draw(int frame) {
   const int n = copies;
   if (n < 1 || !surface) return;
-  SDL_Surface* display = DrawingSurface();
   const int step = kTrailSpread / (n + 1);
   // Carried from copy to copy: outside the path KeyPos leaves the key alpha as it was.
   int x = 0, y = 0;
@@ -44,7 +44,7 @@ void CIB::Draw(int frame) {
     KeyPos(frame - kCopyLag * age, path, x, y, keyAlpha);
     const int t = trail ? std::min(keyAlpha + age * step, kTrailMaximum) : alpha;
     SetTransparency(surface, t);
-    BlitWhole(surface, display, x, y);
+    DrawPicture(surface, x, y);
   }
 }
 

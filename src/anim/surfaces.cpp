@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
 
 void SetTransparency(SDL_Surface* picture, int transparency) {
@@ -60,21 +61,16 @@ void BlitWhole(SDL_Surface* picture, SDL_Surface* target, int x, int y) {
     memcpy(to, from, bytes);
 }
 
-SDL_Surface* showPicture = nullptr;
-
-SDL_Surface* DrawingSurface() {
-  return showPicture ? showPicture : SDL_GetVideoSurface();
-}
-
-SDL_Surface* DrawingFormat(SDL_Surface* picture) {
-  if (!showPicture) return SDL_DisplayFormat(picture);
+SDL_Surface* CanvasFormat(SDL_Surface* picture) {
+  if (canvas.surface && canvas.surface == SDL_GetVideoSurface()) return SDL_DisplayFormat(picture);
+  if (!canvas.surface) return nullptr;
   // What SDL_DisplayFormat asks of a display in system memory.
   const Uint32 kept = picture->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK);
-  return SDL_ConvertSurface(picture, showPicture->format, SDL_SWSURFACE | kept);
+  return SDL_ConvertSurface(picture, canvas.surface->format, SDL_SWSURFACE | kept);
 }
 
-SDL_Surface* NewDisplaySurface(int w, int h) {
-  const SDL_Surface* display = DrawingSurface();
+SDL_Surface* NewCanvasSurface(int w, int h) {
+  const SDL_Surface* display = canvas.surface;
   if (!display) return nullptr;
   const SDL_PixelFormat* f = display->format;
   return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask,

@@ -19,17 +19,11 @@ struct Edges {
   int left, top, right, bottom;
 };
 Edges ClipEdges(const SDL_Rect& clip, int x, int y, int w, int h);
-// The picture the show draws into where it is not SDL's display (tolvane -fit, which scales
-// it onto the display); null where the show draws on the display itself.
-extern SDL_Surface* showPicture;
-// The surface whose pixel format every picture of the show takes: showPicture, else SDL's
-// display; null when there is neither.
-SDL_Surface* DrawingSurface();
-// SDL_DisplayFormat, for DrawingSurface's format.
-SDL_Surface* DrawingFormat(SDL_Surface* picture);
-// A new w x h surface in system memory in the display's pixel format; null when there is no
-// display or SDL makes none.
-SDL_Surface* NewDisplaySurface(int w, int h);
+// SDL_DisplayFormat, for the canvas's pixel format: every picture of the show takes it.
+SDL_Surface* CanvasFormat(SDL_Surface* picture);
+// A new w x h surface in system memory in the canvas's pixel format; null when there is no
+// canvas or SDL makes none.
+SDL_Surface* NewCanvasSurface(int w, int h);
 // Whether pixels of `format` are 16-bit 5-6-5 red, green, blue.
 bool Is565(const SDL_PixelFormat* format);
 // The pixel value at `p` in a surface of `bytes` bytes per pixel.

@@ -25,6 +25,10 @@ extern int ENDTIME;
 // Fonts, both from kFontFile.
 extern TTF_Font* text_font;   // kTextPoints: descriptions
 extern TTF_Font* names_font;  // kNamesPoints: names lines
+// The same fonts scaled to the canvas, for the text's twins; null on a canvas of the show's
+// size. Opened by LoadFonts and by FitFontsToCanvas.
+extern TTF_Font* large_text_font;
+extern TTF_Font* large_names_font;
 
 // Every file name is built here; failure messages quote the name built last.
 constexpr int kFileNameSize = 260;
@@ -78,7 +82,8 @@ constexpr int kWholePicture = 1 << 30;
 // Decodes at most the top-left width x height of a JPEG file that the image library takes
 // for one: the pixels and the format that the image library would give for that part of it.
 // Null, with the image library's reason as SDL's error, where it would fail.
-SDL_Surface* DecodeJpeg(const char* name, int width, int height);
+// Decoded at `eighths` / 8 of its size (1 to 8), libjpeg's reduction while decoding.
+SDL_Surface* DecodeJpeg(const char* name, int width, int height, int eighths = 8);
 // SDL_DisplayFormat, with a faster conversion of 3-byte pixels where it gives the same bytes.
 SDL_Surface* DisplayFormat(SDL_Surface* decoded);
 // The picture file `name`, at most its top-left width x height, in the display's pixel
@@ -98,9 +103,33 @@ void LoadGFX(void (*showLoadingScreen)());
 // Opens both fonts; false, having said which failed and why, when one cannot be opened.
 // Needs TTF_Init.
 bool LoadFonts();
-// Releases every picture held.
+// Releases every picture held, and their twins.
 void ReleaseGFX();
 void ReleaseFonts();
+// Opens the large fonts for the canvas as it now is (closing those of an earlier one); false,
+// having said why, when one cannot be opened.
+bool FitFontsToCanvas();
+
+// The pictures at the canvas's resolution (canvaspictures.cpp, resample.cpp): on a canvas
+// larger than the show each picture is drawn from its twin (anim/canvas.h), made while loading.
+
+// `picture` resized to width x height with a Lanczos-3 filter, as 32-bit 0x00RRGGBB, with an
+// alpha channel (SDL_SRCALPHA) where any pixel of it is keyed or not opaque; null when no
+// picture can be made.
+SDL_Surface* ResamplePicture(SDL_Surface* picture, int width, int height);
+// Gives `picture`, loaded from `file` (gfx/NAME) and drawn with its top-left corner at
+// (x, y), its twin: from its large source in kLargeDir where one fits (one there that does
+// not is said on standard error), else enlarged from the picture. Nothing at the show's size.
+void MakeTwin(SDL_Surface* picture, const char* file, int x, int y);
+// Asks for the twins of the photos of `slot` and the slot after it, made on a worker thread;
+// the twins of every other photo are dropped. Nothing at the show's size.
+void WantPhotos(int slot);
+// Puts the photo twins the worker has finished in the table. Called before a pass draws.
+void TakeReadyPhotos();
+// Waits until every photo asked for is made, and takes them (the renderer, and loading).
+void AwaitPhotos();
+// Ends the worker and drops every photo's twin. Called before the photos or the canvas go.
+void StopPhotos();
 
 // Releases what is held and puts every global back to its start value.
 void ResetAssets();

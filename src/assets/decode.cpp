@@ -6,6 +6,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
 #include "assets/assets.h"
 
@@ -21,8 +22,7 @@ typedef Uint16 HalfWords __attribute__((vector_size(16)));
 constexpr int kWordsPerVector = sizeof(Words) / sizeof(Uint32);
 
 static const SDL_PixelFormat* DisplayPixels() {
-  const SDL_Surface* display = DrawingSurface();
-  return display ? display->format : nullptr;
+  return canvas.surface ? canvas.surface->format : nullptr;
 }
 
 static bool IsRgbWord(const SDL_PixelFormat* t) {
@@ -91,9 +91,9 @@ static bool ConversionAgreesWithSdl() {
       memcpy(static_cast<Uint8*>(probe->pixels) + y * probe->pitch + 3 * x, rgb, 3);
       words[y][x] = static_cast<Uint32>(rgb[0]) << 16 | rgb[1] << 8 | rgb[2];
     }
-  SDL_Surface* bySdl = DrawingFormat(probe);
+  SDL_Surface* bySdl = CanvasFormat(probe);
   const SDL_PixelFormat* t = DisplayPixels();
-  SDL_Surface* byLoop = NewDisplaySurface(kValues, kRows);
+  SDL_Surface* byLoop = NewCanvasSurface(kValues, kRows);
   bool agrees = bySdl && byLoop && bySdl->flags == byLoop->flags;
   for (int y = 0; y < kRows && agrees; ++y) {
     Uint8* out = static_cast<Uint8*>(byLoop->pixels) + y * byLoop->pitch;
@@ -109,7 +109,7 @@ static bool ConversionAgreesWithSdl() {
 
 // Whether ConvertRow may stand in for SDL_DisplayFormat on this display.
 static bool ConversionStandsIn() {
-  const SDL_Surface* display = DrawingSurface();
+  const SDL_Surface* display = canvas.surface;
   const SDL_PixelFormat* t = DisplayPixels();
   if (!t || (display->flags & SDL_HWSURFACE) || t->palette ||
       (t->BytesPerPixel != 2 && t->BytesPerPixel != 4))
@@ -131,8 +131,8 @@ SDL_Surface* DisplayFormat(SDL_Surface* decoded) {
                             f->Bmask >> f->Bshift == 0xFF && f->Rshift % 8 == 0 &&
                             f->Gshift % 8 == 0 && f->Bshift % 8 == 0 &&
                             !(decoded->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA | SDL_RLEACCELOK));
-  if (!wholeByteRgb || !ConversionStandsIn()) return DrawingFormat(decoded);
-  SDL_Surface* converted = NewDisplaySurface(decoded->w, decoded->h);
+  if (!wholeByteRgb || !ConversionStandsIn()) return CanvasFormat(decoded);
+  SDL_Surface* converted = NewCanvasSurface(decoded->w, decoded->h);
   Uint32* words = static_cast<Uint32*>(malloc(decoded->w * sizeof(Uint32)));
   if (converted && words)
     for (int y = 0; y < decoded->h; ++y) {
@@ -179,7 +179,7 @@ static SDL_Surface* NewDecodedPicture(const jpeg_decompress_struct& info, int wi
                               cmyk ? m[3] : 0);
 }
 
-SDL_Surface* DecodeJpeg(const char* name, int width, int height) {
+SDL_Surface* DecodeJpeg(const char* name, int width, int height, int eighths) {
   FILE* file = fopen(name, "rb");
   if (!file) {
     SDL_SetError("Couldn't open %s", name);
@@ -208,6 +208,9 @@ SDL_Surface* DecodeJpeg(const char* name, int width, int height) {
   jpeg_read_header(&info, TRUE);
   info.out_color_space = info.num_components == 4 ? JCS_CMYK : JCS_RGB;
   info.quantize_colors = FALSE;
+  // Reduced while decoding: the blocks' coefficients give the smaller picture at once.
+  info.scale_num = static_cast<unsigned>(std::clamp(eighths, 1, 8));
+  info.scale_denom = 8;
   jpeg_calc_output_dimensions(&info);
   const int w = std::min<JDIMENSION>(info.output_width, width);
   const int h = std::min<JDIMENSION>(info.output_height, height);

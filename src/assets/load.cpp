@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "anim/canvas.h"
 #include "assets/assets.h"
 #include "text/text.h"
 
@@ -20,6 +21,8 @@ int ENDTIME = kInitialEndTime;
 
 TTF_Font* text_font = nullptr;
 TTF_Font* names_font = nullptr;
+TTF_Font* large_text_font = nullptr;
+TTF_Font* large_names_font = nullptr;
 
 char tmptxt[kFileNameSize] = {};
 
@@ -109,11 +112,14 @@ void LoadGFX(void (*showLoadingScreen)()) {
   LoadPhotos();
 }
 
-static TTF_Font* OpenFont(int points) {
+// Opens the font at `points`, or at `points` scaled to the canvas when `large`.
+static TTF_Font* OpenFont(int points, bool large) {
   FileNameConversion(kPictureDir, kFontBase, kFontExt, tmptxt);
   TTF_Font* font = nullptr;
   if (IsSpecialFile(tmptxt))
     SDL_SetError("Couldn't open %s", tmptxt);
+  else if (large)
+    font = OpenFontAtPixels(tmptxt, CanvasFontPixels(FontPixels(points)));
   else
     font = OpenFontAt96Dpi(tmptxt, points);
   if (!font)
@@ -121,19 +127,39 @@ static TTF_Font* OpenFont(int points) {
   return font;
 }
 
-bool LoadFonts() {
-  text_font = OpenFont(kTextPoints);
-  if (!text_font) return false;
-  names_font = OpenFont(kNamesPoints);
-  return names_font != nullptr;
+static void Close(TTF_Font*& font) {
+  if (font) TTF_CloseFont(font);
+  font = nullptr;
 }
 
+bool FitFontsToCanvas() {
+  Close(large_text_font);
+  Close(large_names_font);
+  // A canvas too small to hold a row of the show sets no text.
+  if (AtShowSize() || canvas.area.h == 0) return true;
+  large_text_font = OpenFont(kTextPoints, true);
+  large_names_font = large_text_font ? OpenFont(kNamesPoints, true) : nullptr;
+  return large_names_font != nullptr;
+}
+
+bool LoadFonts() {
+  text_font = OpenFont(kTextPoints, false);
+  if (!text_font) return false;
+  names_font = OpenFont(kNamesPoints, false);
+  return names_font != nullptr && FitFontsToCanvas();
+}
+
+// A picture's twin goes with it: a later picture may take its address.
 static void Release(SDL_Surface*& picture) {
-  if (picture) SDL_FreeSurface(picture);
+  if (picture) {
+    SetTwin(picture, nullptr);
+    SDL_FreeSurface(picture);
+  }
   picture = nullptr;
 }
 
 void ReleaseGFX() {
+  StopPhotos();
   for (SDL_Surface*& photo : foto) Release(photo);
   Release(back);
   Release(si);
@@ -143,9 +169,10 @@ void ReleaseGFX() {
 }
 
 void ReleaseFonts() {
-  if (text_font) TTF_CloseFont(text_font);
-  if (names_font) TTF_CloseFont(names_font);
-  text_font = names_font = nullptr;
+  Close(text_font);
+  Close(names_font);
+  Close(large_text_font);
+  Close(large_names_font);
 }
 
 void ResetAssets() {

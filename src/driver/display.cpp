@@ -4,23 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
+#include "assets/assets.h"
 #include "driver/driver.h"
-
-SDL_Rect FitInside(int width, int height) {
-  width = std::clamp(width, 0, kMaxFitWidth);
-  height = std::clamp(height, 0, kMaxFitHeight);
-  // 4:3 by whole pixels: the full height where the display is wider than 4:3, else the width.
-  int w = width, h = width * kScreenHeight / kScreenWidth;
-  if (h > height) {
-    h = height;
-    w = height * kScreenWidth / kScreenHeight;
-  }
-  if (w == 0 || h == 0) w = h = 0;
-  const SDL_Rect r = {static_cast<Sint16>((width - w) / 2), static_cast<Sint16>((height - h) / 2),
-                      static_cast<Uint16>(w), static_cast<Uint16>(h)};
-  return r;
-}
 
 // One output pixel's two source pixels along an axis: `first` and first + 1, the second
 // weighing `weight` of 256.
@@ -211,21 +198,67 @@ void ScalePicture(SDL_Surface* picture, SDL_Surface* target) {
 
 // The live show's display.
 
-// The display SDL opened with -fit, which the picture `screen` is scaled onto; null without.
-static SDL_Surface* display = nullptr;
 bool fitScreen = false;
-// What -fit opens: the desktop's size and depth, the window's first size, the show's flags.
-static int desktopW, desktopH, desktopDepth, windowW, windowH;
+bool fitPixels = false;
+bool depthGiven = false;
+// The display SDL opened; with -fit -pixels the 640x480 canvas is scaled onto it.
+static SDL_Surface* display = nullptr;
+// The canvas of -fit -pixels, or the show's own canvas where SDL's display cannot be drawn on.
+static SDL_Surface* ownCanvas = nullptr;
+// What -fit opens: the desktop's size and depth, the window's first size, the show's flags,
+// and the depth the canvas is drawn at.
+static int desktopW, desktopH, desktopDepth, windowW, windowH, fitDepth;
 static Uint32 showFlags;
+
+static void FreeOwnCanvas() {
+  if (ownCanvas) SDL_FreeSurface(ownCanvas);
+  ownCanvas = nullptr;
+}
+
+// A surface of `depth` bits in SDL's own layout for that depth; an 8-bit one with SDL's 3-3-2
+// palette, as SDL gives an 8-bit display.
+static SDL_Surface* NewOwnSurface(int w, int h, int depth) {
+  SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, depth, 0, 0, 0, 0);
+  if (surface && surface->format->palette) {
+    SDL_Color colours[256];
+    for (int i = 0; i < 256; ++i) {
+      const int r = i & 0xE0, g = i << 3 & 0xE0, b = i & 0x03;
+      colours[i] = {static_cast<Uint8>(r | r >> 3 | r >> 6),
+                    static_cast<Uint8>(g | g >> 3 | g >> 6),
+                    static_cast<Uint8>(b | b << 2 | b << 4 | b << 6), 0};
+    }
+    SDL_SetColors(surface, colours, 0, 256);
+  }
+  return surface;
+}
+
+SDL_Surface* DrawableSurface(SDL_Surface* opened) {
+  FreeOwnCanvas();
+  if (!opened || opened->pitch >= opened->w * opened->format->BytesPerPixel) return opened;
+  // SDL's dummy driver gives depth / 8 bytes a pixel to a buffer its format gives more to
+  // (15 bits: 1 byte for a 2-byte pixel). Nothing shows it: the show draws on its own.
+  ownCanvas = NewOwnSurface(opened->w, opened->h, opened->format->BitsPerPixel);
+  return ownCanvas;
+}
 
 static SDL_Surface* OpenMode(int w, int h, Uint32 flags) {
   w = std::clamp(w, 1, kMaxFitWidth);
   h = std::clamp(h, 1, kMaxFitHeight);
   // A window follows its frame; full screen takes the whole desktop.
   if (!(flags & SDL_FULLSCREEN)) flags |= SDL_RESIZABLE;
-  SDL_Surface* opened = SDL_SetVideoMode(w, h, desktopDepth, flags);
+  SDL_Surface* opened = SDL_SetVideoMode(w, h, fitPixels ? desktopDepth : fitDepth, flags);
   if (opened) display = opened;
   return opened;
+}
+
+// The canvas on the display as it now is: the display itself, or with -pixels the 640x480
+// picture, which keeps its canvas across a change of the display.
+static bool CanvasOnDisplay() {
+  if (fitPixels) return true;
+  SDL_Surface* drawable = DrawableSurface(display);
+  if (!drawable) return false;
+  SetCanvas(drawable);
+  return true;
 }
 
 bool OpenFitDisplay(Uint8 depth, Uint32 flags, bool& refused) {
@@ -239,6 +272,7 @@ bool OpenFitDisplay(Uint8 depth, Uint32 flags, bool& refused) {
   desktopW = info->current_w;
   desktopH = info->current_h;
   desktopDepth = info->vfmt ? info->vfmt->BitsPerPixel : 32;
+  fitDepth = depthGiven && depth ? depth : desktopDepth;
   // The largest whole multiple of the show that fits the desktop less a tenth for borders.
   const int times =
       std::max(1, std::min(desktopW * 9 / 10 / kScreenWidth, desktopH * 9 / 10 / kScreenHeight));
@@ -246,43 +280,35 @@ bool OpenFitDisplay(Uint8 depth, Uint32 flags, bool& refused) {
   windowH = times * kScreenHeight;
   showFlags = flags;
   const bool full = flags & SDL_FULLSCREEN;
-  if (!OpenMode(full ? desktopW : windowW, full ? desktopH : windowH, flags)) {
-    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", full ? desktopW : windowW,
-            full ? desktopH : windowH, desktopDepth, SDL_GetError());
+  const int w = full ? desktopW : windowW, h = full ? desktopH : windowH;
+  if (!OpenMode(w, h, flags)) {
+    fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", w, h,
+            fitPixels ? desktopDepth : fitDepth, SDL_GetError());
     refused = true;
     return false;
   }
-  // The show's own picture, in the format its display would have at `depth` (0: the desktop's).
-  showPicture = SDL_CreateRGBSurface(SDL_SWSURFACE, kScreenWidth, kScreenHeight,
-                                     depth ? depth : desktopDepth, 0, 0, 0, 0);
-  if (!showPicture) {
+  // -pixels: the show's own 640x480 picture, at `depth` (0: the desktop's), scaled on Present.
+  if (fitPixels) {
+    FreeOwnCanvas();
+    ownCanvas = NewOwnSurface(kScreenWidth, kScreenHeight, depth ? depth : desktopDepth);
+    SetCanvas(ownCanvas);
+  }
+  if (!CanvasOnDisplay() || !canvas.surface) {
     fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight, depth,
             SDL_GetError());
     refused = true;
     return false;
   }
-  if (showPicture->format->palette) {
-    // SDL's own 3-3-2 palette of an 8-bit display.
-    SDL_Color colours[256];
-    for (int i = 0; i < 256; ++i) {
-      const int r = i & 0xE0, g = i << 3 & 0xE0, b = i & 0x03;
-      colours[i] = {static_cast<Uint8>(r | r >> 3 | r >> 6),
-                    static_cast<Uint8>(g | g >> 3 | g >> 6),
-                    static_cast<Uint8>(b | b << 2 | b << 4 | b << 6), 0};
-    }
-    SDL_SetColors(showPicture, colours, 0, 256);
-  }
-  screen = showPicture;
   return true;
 }
 
 void Present() {
-  if (!display) {
-    SDL_Flip(screen);
-    return;
+  if (fitPixels && display) {
+    ScalePicture(canvas.surface, display);
+    SDL_Flip(display);
+  } else if (canvas.surface && canvas.surface == SDL_GetVideoSurface()) {
+    SDL_Flip(canvas.surface);
   }
-  ScalePicture(screen, display);
-  SDL_Flip(display);
 }
 
 // Between the window and full screen, where SDL opens the other; else the display stays.
@@ -295,18 +321,30 @@ static void ToggleFullScreen() {
     OpenMode(w, h, (showFlags & ~SDL_FULLSCREEN) | (was & SDL_FULLSCREEN));
 }
 
+// The display changed: the canvas follows it, and what was made for its size is made again.
+static void DisplayChanged(const SDL_Surface* before, int w, int h) {
+  if (display == before && display->w == w && display->h == h) return;
+  if (!fitPixels) {
+    StopPhotos();
+    ReleaseTwins();
+    CanvasOnDisplay();
+    FitShowToCanvas();
+  }
+}
+
 bool FitEvent(const SDL_Event& event) {
-  if (!display) return false;
+  if (!display || !fitScreen) return false;
+  const SDL_Surface* before = display;
+  const int w = display->w, h = display->h;
   if (event.type == SDL_VIDEORESIZE && !(display->flags & SDL_FULLSCREEN)) {
-    const int w = display->w, h = display->h;
     if (event.resize.w == w && event.resize.h == h) return true;
     if (!OpenMode(event.resize.w, event.resize.h, showFlags & ~SDL_FULLSCREEN))
       OpenMode(w, h, showFlags & ~SDL_FULLSCREEN);
-    return true;
-  }
-  if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_f) {
+  } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_f) {
     ToggleFullScreen();
-    return true;
+  } else {
+    return false;
   }
-  return false;
+  DisplayChanged(before, w, h);
+  return true;
 }

@@ -11,8 +11,6 @@
 
 // Run state.
 
-// The display, set once by the video-mode call; owned by SDL.
-extern SDL_Surface* screen;
 // Number of the last 10 ms step computed: the show's clock.
 extern int frame;
 // The loop runs while non-zero; cleared by Esc, window close or the end of the show.
@@ -62,7 +60,13 @@ extern SDL_Surface* fade;
 int LastFrame();
 // Called once per 10 ms step, in order, never skipping a frame; changes state only.
 void Compute(int frame);
-// Blits all of `source` onto the top-left of `target` at `transparency`, clamped to 0...255.
+// Clears the canvas's clip rectangle (the show's area) to black.
+void FillBlack();
+// The twins (anim/canvas.h) of the loading screen's pictures, and of the show's other fixed
+// pictures, where the schedule draws them. Called while loading, and by FitShowToCanvas.
+void TwinLoadingScreen();
+void TwinShowPictures();
+// Blits all of `source` onto the area's top-left of `target` at `transparency`, clamped to 0...255.
 void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency);
 // Draws `fade` over black at `transparency` onto the screen in one vectorised sweep, where
 // that gives SDL's own bytes; returns false, drawing nothing, where it may not.
@@ -90,6 +94,9 @@ extern int doflash;
 
 // Renders slot `slot`'s caption and starts its paths. Called by Compute at a slot start `f`.
 void SetUpCaption(int f, int slot);
+// Renders slot `slot`'s caption pictures (and their twins) alone, the objects as they are:
+// SetUpCaption's, and FitShowToCanvas's for a canvas of a new size. Nothing for -1.
+void RenderCaption(int slot);
 // Called by Render in the slot range before anything is drawn: carries out a hide request.
 void HandleHideRequest();
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
 #include "driver/driver.h"
 
@@ -37,8 +38,9 @@ typedef Uint16 Lanes __attribute__((vector_size(32)));  // 16 pixels of 2 bytes,
 #define TOLVANE_SWEEP_BUILDS
 #endif
 
-// SweptPixel for every pixel of `from`, written to the same place in `to`, a vector at a time.
-TOLVANE_SWEEP_BUILDS static void Sweep(const FadeSweep& s, SDL_Surface* from, SDL_Surface* to) {
+// SweptPixel for every pixel of `from`, written to `to` at (x, y), a vector at a time.
+TOLVANE_SWEEP_BUILDS static void Sweep(const FadeSweep& s, SDL_Surface* from, SDL_Surface* to,
+                                       int x0, int y0) {
   // Locals: the stores may alias anything that the compiler would otherwise read again.
   const int bytes = s.bytes, width = from->w, height = from->h;
   const int fromPitch = from->pitch, toPitch = to->pitch;
@@ -53,7 +55,7 @@ TOLVANE_SWEEP_BUILDS static void Sweep(const FadeSweep& s, SDL_Surface* from, SD
     fixed[i] = static_cast<Uint16>(s.fixed), fixed[i + 1] = static_cast<Uint16>(s.fixed >> 16);
   }
   const Uint8* in = static_cast<const Uint8*>(from->pixels);
-  Uint8* out = static_cast<Uint8*>(to->pixels);
+  Uint8* out = static_cast<Uint8*>(to->pixels) + y0 * toPitch + x0 * bytes;
   for (int y = 0; y < height; ++y, in += fromPitch, out += toPitch) {
     for (int i = 0; i < vectorBytes; i += sizeof(Lanes)) {
       Lanes p;
@@ -128,7 +130,7 @@ static bool SweepAgreesWithSdl(FadeSweep& s, SDL_Surface* const made[3], Uint8 o
   s.fixed = 0;
   memcpy(&s.fixed, blended->pixels, s.bytes);  // what the blend left outside the channels
   s.fixed &= s.other;
-  Sweep(s, probe, swept);
+  Sweep(s, probe, swept, 0, 0);
   return memcmp(blended->pixels, swept->pixels, kProbeWidth * s.bytes) == 0;
 }
 
@@ -141,14 +143,16 @@ bool SweepFade(int transparency) {
   static FadeSweep known = {};
   static Verdict verdicts[256];   // per opacity, for the format of `known`
   static SDL_Surface* probes[3];  // kept for the whole fade: one probe per opacity
-  FadeSweep s = SweepFor(screen->format);
-  const SDL_PixelFormat *f = screen->format, *from = fade->format;
-  const SDL_Rect& clip = screen->clip_rect;
-  const bool fits = s.bytes && !SDL_MUSTLOCK(screen) && !SDL_MUSTLOCK(fade) &&
-                    fade->w == screen->w && fade->h == screen->h && clip.x == 0 && clip.y == 0 &&
-                    clip.w == screen->w && clip.h == screen->h &&
-                    from->BytesPerPixel == f->BytesPerPixel && from->Rmask == f->Rmask &&
-                    from->Gmask == f->Gmask && from->Bmask == f->Bmask && from->Amask == f->Amask;
+  SDL_Surface* target = canvas.surface;
+  FadeSweep s = SweepFor(target->format);
+  const SDL_PixelFormat *f = target->format, *from = fade->format;
+  const SDL_Rect &clip = target->clip_rect, &area = canvas.area;
+  // The snapshot fills the area, which is the clip rectangle: the sweep writes all of it.
+  const bool fits = s.bytes && !SDL_MUSTLOCK(target) && !SDL_MUSTLOCK(fade) && fade->w == area.w &&
+                    fade->h == area.h && clip.x == area.x && clip.y == area.y && clip.w == area.w &&
+                    clip.h == area.h && from->BytesPerPixel == f->BytesPerPixel &&
+                    from->Rmask == f->Rmask && from->Gmask == f->Gmask && from->Bmask == f->Bmask &&
+                    from->Amask == f->Amask;
   // Opaque, the blit is a copy, which BlitFaded makes quickly.
   if (!fits || transparency <= 0) return false;
   if (memcmp(s.mask, known.mask, sizeof s.mask) != 0 || s.bytes != known.bytes) {
@@ -156,7 +160,7 @@ bool SweepFade(int transparency) {
     for (Verdict& v : verdicts) v = Verdict{};
     for (SDL_Surface*& surface : probes) {
       if (surface) SDL_FreeSurface(surface);
-      surface = NewDisplaySurface(kProbeWidth, 1);
+      surface = NewCanvasSurface(kProbeWidth, 1);
     }
     if (probes[0]) FillProbe(s, probes[0]);
   }
@@ -171,6 +175,6 @@ bool SweepFade(int transparency) {
   s.factor = opacity >> (8 - s.scale);
   s.fixed = verdict.fixed;
   SetTransparency(fade, transparency);  // as the blit would leave the snapshot
-  Sweep(s, fade, screen);
+  Sweep(s, fade, target, area.x, area.y);
   return true;
 }

@@ -92,7 +92,7 @@ Uint32 PresenterClock(Uint32 now, Uint32 base) {
 
 void DrawPass(int f) {
   if (mblank)
-    SDL_FillRect(screen, nullptr, 0);
+    FillBlack();
   else
     Render(f);
 }

@@ -7,7 +7,8 @@ void SetUpLogo() {
   logo.surface = si;
   // A missing logo centres as a picture of no size; the object then draws nothing.
   const int width = si ? si->w : 0, height = si ? si->h : 0;
-  SiNabeh(kLogoKeys, kLogoDropStart, (screen->w - width) / 2, (screen->h - height) / 2, kLogoHold);
+  SiNabeh(kLogoKeys, kLogoDropStart, (kScreenWidth - width) / 2, (kScreenHeight - height) / 2,
+          kLogoHold);
   logo.Activate(&pt[kLogoKeys], 1, false);
 }
 

@@ -15,7 +15,14 @@ static constexpr SDLKey kPauseKey = SDLK_p;
 void ProcessEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
-    if (FitEvent(event)) continue;
+    if (FitEvent(event)) {
+      // Paused, the picture stands: drawn again on the display as it now is.
+      if (mpause) {
+        DrawPass(frame);
+        Present();
+      }
+      continue;
+    }
     if (event.type == SDL_QUIT) MainProgram = 0;
     if (event.type != SDL_KEYDOWN) continue;
     if (event.key.keysym.sym == kQuitKey) MainProgram = 0;

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "anim/canvas.h"
 #include "anim/surfaces.h"
 #include "assets/assets.h"
 #include "driver/display.h"
@@ -15,34 +16,33 @@ int EndPictureStart() {
 }
 
 // SDL 1.2 fills through MMX stores that go around the cache: several times slower than memset,
-// and the pass draws over those rows at once. A display in plain memory is cleared with memset.
-static void FillBlack() {
-  if (SDL_MUSTLOCK(screen)) {
-    SDL_FillRect(screen, nullptr, 0);
+// and the pass draws over those rows at once. A canvas in plain memory is cleared with memset.
+void FillBlack() {
+  SDL_Surface* target = canvas.surface;
+  if (SDL_MUSTLOCK(target)) {
+    SDL_FillRect(target, nullptr, 0);
     return;
   }
-  const SDL_Rect& clip = screen->clip_rect;
-  const size_t bytes = static_cast<size_t>(clip.w) * screen->format->BytesPerPixel;
-  Uint8* row = static_cast<Uint8*>(screen->pixels) + clip.y * screen->pitch +
-               clip.x * screen->format->BytesPerPixel;
-  for (int y = 0; y < clip.h; ++y, row += screen->pitch) memset(row, 0, bytes);
-}
-
-// A fixed picture that failed to load is drawn as nothing.
-static void BlitAt(SDL_Surface* picture, int x, int y) {
-  if (picture) BlitWhole(picture, screen, x, y);
+  const SDL_Rect& clip = target->clip_rect;
+  const int pixel = target->format->BytesPerPixel;
+  const size_t bytes = static_cast<size_t>(clip.w) * pixel;
+  Uint8* row = static_cast<Uint8*>(target->pixels) + clip.y * target->pitch + clip.x * pixel;
+  for (int y = 0; y < clip.h; ++y, row += target->pitch) memset(row, 0, bytes);
 }
 
 // A full-screen picture that is missing leaves black, not the previous pass, in its place.
-static void BlitFullScreen(SDL_Surface* picture) {
+static void DrawFullScreen(SDL_Surface* picture) {
   if (!picture) FillBlack();
-  BlitAt(picture, 0, 0);
+  DrawPicture(picture, 0, 0);
 }
 
+// The snapshot holds the show's area of the canvas, which the fade draws back in its place.
 static void TakeSnapshot() {
   if (fade) SDL_FreeSurface(fade);
-  fade = NewDisplaySurface(screen->w, screen->h);
-  if (fade) SDL_UpperBlit(screen, nullptr, fade, nullptr);
+  const SDL_Rect area = canvas.area;
+  fade = NewCanvasSurface(area.w, area.h);
+  SDL_Rect from = area;
+  if (fade) SDL_UpperBlit(canvas.surface, &from, fade, nullptr);
 }
 
 int LastFrame() {
@@ -54,6 +54,7 @@ void Compute(int f) {
   foto2y = kPhotoY;
   if (f == 0) {
     foto2 = -1;
+    WantPhotos(0);
     return;
   }
   if (f < kFirstSlot) {
@@ -65,6 +66,7 @@ void Compute(int f) {
     const int offset = (f - kFirstSlot) % kSlotLength;
     if (offset == 0) {
       foto2 = slot;
+      WantPhotos(slot);
       SetUpCaption(f, slot);
     } else if (offset == kHideOffset) {
       doflash = f;
@@ -80,24 +82,52 @@ void Compute(int f) {
 
 void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency) {
   SetTransparency(source, transparency);
-  BlitWhole(source, target, 0, 0);
+  BlitWhole(source, target, canvas.area.x, canvas.area.y);
+}
+
+// The loading screen's pictures, where the loading screen draws them.
+static int LoadX() {
+  return kScreenWidth - load->w;
+}
+static int LoadY() {
+  return kScreenHeight - load->h;
+}
+static int CentredX(const SDL_Surface* picture) {
+  return (kScreenWidth - picture->w) / 2;
+}
+static int CentredY(const SDL_Surface* picture) {
+  return (kScreenHeight - picture->h) / 2;
+}
+
+void TwinLoadingScreen() {
+  if (load) MakeTwin(load, kShowPictures[kPictureLoad].file, LoadX(), LoadY());
+  if (ohen) MakeTwin(ohen, kShowPictures[kPictureOhen].file, CentredX(ohen), CentredY(ohen));
+}
+
+void TwinShowPictures() {
+  MakeTwin(back, kShowPictures[kPictureBack].file, 0, 0);
+  // The logo where it stands still, centred.
+  if (si) MakeTwin(si, kShowPictures[kPictureSi].file, CentredX(si), CentredY(si));
+  MakeTwin(end, kShowPictures[kPictureEnd].file, 0, 0);
 }
 
 static void RenderLoadingScreen() {
   FillBlack();
-  if (ohen) BlitAt(ohen, (kScreenWidth - ohen->w) / 2, (kScreenHeight - ohen->h) / 2);
-  if (load) BlitAt(load, kScreenWidth - load->w, kScreenHeight - load->h);
+  if (ohen) DrawPicture(ohen, CentredX(ohen), CentredY(ohen));
+  if (load) DrawPicture(load, LoadX(), LoadY());
   // Drawn during loading, before the main loop exists to present it.
   Present();
 }
 
 // Draws `picture` full-screen everywhere but under an opaque `cover` at (x, y), in up to four
 // bands around it: the background under the photo would be a third of the pass, all hidden.
-static void BlitAround(SDL_Surface* picture, const SDL_Surface* cover, int x, int y) {
-  const SDL_Rect whole = screen->clip_rect;
-  const auto [left, top, right, bottom] = ClipEdges(whole, x, y, cover->w, cover->h);
+static void DrawAround(SDL_Surface* picture, const SDL_Surface* cover, int x, int y) {
+  SDL_Surface* target = canvas.surface;
+  const SDL_Rect whole = target->clip_rect;
+  const SDL_Rect c = PlacedRect(cover, x, y);
+  const auto [left, top, right, bottom] = ClipEdges(whole, c.x, c.y, c.w, c.h);
   if (left >= right || top >= bottom) {
-    BlitAt(picture, 0, 0);
+    DrawPicture(picture, 0, 0);
     return;
   }
   const int bands[4][4] = {{whole.x, whole.y, whole.w, top - whole.y},
@@ -108,21 +138,22 @@ static void BlitAround(SDL_Surface* picture, const SDL_Surface* cover, int x, in
     if (b[2] <= 0 || b[3] <= 0) continue;
     SDL_Rect band = {static_cast<Sint16>(b[0]), static_cast<Sint16>(b[1]),
                      static_cast<Uint16>(b[2]), static_cast<Uint16>(b[3])};
-    SDL_SetClipRect(screen, &band);
-    BlitAt(picture, 0, 0);
+    SDL_SetClipRect(target, &band);
+    DrawPicture(picture, 0, 0);
   }
-  SDL_SetClipRect(screen, &whole);
+  SDL_SetClipRect(target, &whole);
 }
 
 static void RenderSlot(int f) {
   HandleHideRequest();
+  TakeReadyPhotos();
   SDL_Surface* photo =
       foto2 != -1 && (f - kFirstSlot) % kSlotLength >= kPhotoOffset ? foto[foto2] : nullptr;
   if (photo && back && DrawnOpaque(photo))
-    BlitAround(back, photo, foto2x, foto2y);
+    DrawAround(back, photo, foto2x, foto2y);
   else
-    BlitFullScreen(back);
-  BlitAt(photo, foto2x, foto2y);
+    DrawFullScreen(back);
+  DrawPicture(photo, foto2x, foto2y);
 }
 
 static void RenderFade(int f) {
@@ -131,7 +162,7 @@ static void RenderFade(int f) {
   const int transparency = 255 * (f - ENDTIME) / kFadeLength;
   if (fade && SweepFade(transparency)) return;
   FillBlack();
-  if (fade) BlitFaded(fade, screen, transparency);
+  if (fade) BlitFaded(fade, canvas.surface, transparency);
 }
 
 void Render(int f) {
@@ -142,7 +173,7 @@ void Render(int f) {
   else if (f < EndPictureStart())
     RenderSlot(f);
   else
-    BlitFullScreen(end);
+    DrawFullScreen(end);
   if (f >= ENDTIME) RenderFade(f);
   if (f < EndPictureStart()) DrawObjects(f);
 }

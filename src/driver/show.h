@@ -6,8 +6,8 @@
 
 #include <SDL.h>
 
-// The display every pass draws on, 640 x 480; set by the program's video-mode call.
-extern SDL_Surface* screen;
+#include "anim/canvas.h"
+
 // Number of the last 10 ms step computed: the show's clock.
 extern int frame;
 // The show runs while non-zero; cleared by its last step (and in the live show by Esc or
@@ -28,6 +28,10 @@ void LoadCaptions(const char* captionFile);
 // The caption file the table was read from, as LoadCaptions was given it or kCaptionFile;
 // null for the built-in captions.
 extern const char* captionSource;
+// Makes what depends on the canvas's size again for the canvas as it now is: the large fonts,
+// the pictures' twins, the caption of the slot shown, the photos. Called when -fit's display
+// changes size.
+void FitShowToCanvas();
 // Frame 0, the start of the show's clock: frame <- 0, Compute(0).
 void StartShow();
 

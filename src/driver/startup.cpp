@@ -10,7 +10,6 @@
 #include "driver/driver.h"
 #include "text/text.h"
 
-SDL_Surface* screen = nullptr;
 Mix_Music* music = nullptr;
 
 // Made at start-up, installed once loading is over, freed at shutdown.
@@ -28,6 +27,7 @@ void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
     n--;
     if (strcmp(argv[n - 1], "-bpp") == 0) {
       depth = static_cast<Uint8>(strtol(argv[n], nullptr, 10));  // only the low 8 bits
+      depthGiven = true;
       n--;
     } else if (strcmp(argv[n], "-sw") == 0) {
       flags &= ~SDL_HWSURFACE;
@@ -37,6 +37,8 @@ void ParseCommandLine(int argc, char** argv, Uint8& depth, Uint32& flags) {
       flags &= ~SDL_FULLSCREEN;
     } else if (strcmp(argv[n], "-fit") == 0) {
       fitScreen = true;
+    } else if (strcmp(argv[n], "-pixels") == 0) {
+      fitPixels = true;
     } else {
       fprintf(stderr, "Usage: %s [-bpp N] [-warp] [-sw] [-windowed]\n", argv[0]);
       return;
@@ -102,8 +104,9 @@ static void OpenDisplay(Uint8 depth, Uint32 flags) {
   bool refused = false;
   const bool fitted = fitScreen && OpenFitDisplay(depth, flags, refused);
   if (refused) exit(2);
-  if (!fitted) screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags);
-  if (!screen) {
+  if (!fitted)
+    SetCanvas(DrawableSurface(SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, flags)));
+  if (!canvas.surface) {
     fprintf(stderr, "Couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth, kScreenHeight, depth,
             SDL_GetError());
     exit(2);
@@ -173,6 +176,7 @@ void LoadCaptions(const char* captionFile) {
 }
 
 static void ShowLoadingScreen() {
+  TwinLoadingScreen();
   Render(0);
 }
 
@@ -180,7 +184,19 @@ bool LoadShow(const char* captionFile) {
   if (!LoadFonts()) return false;
   LoadCaptions(captionFile);
   LoadGFX(ShowLoadingScreen);
+  TwinShowPictures();
+  // The first photos are made behind the loading screen; the rest ahead of their slots.
+  WantPhotos(0);
+  AwaitPhotos();
   return true;
+}
+
+void FitShowToCanvas() {
+  if (!FitFontsToCanvas()) fprintf(stderr, "The captions stay at the show's size\n");
+  TwinLoadingScreen();
+  TwinShowPictures();
+  RenderCaption(foto2);
+  WantPhotos(foto2 < 0 ? 0 : foto2);
 }
 
 void StartShow() {
@@ -202,6 +218,7 @@ void ReleaseShow() {
   fade = nullptr;
   FreeTXT();
   ReleaseTextPictures();
+  ReleaseTwins();
 }
 
 void ShutDown() {

@@ -34,8 +34,17 @@ static const char* FontUnfit(const char* file) {
   return unfit;
 }
 
+int FontPixels(int points) {
+  return points * kScreenDpi / kLibraryDpi;
+}
+
 TTF_Font* OpenFontAt96Dpi(const char* file, int points) {
-  TTF_Font* font = TTF_OpenFont(file, points * kScreenDpi / kLibraryDpi);
+  return OpenFontAtPixels(file, FontPixels(points));
+}
+
+TTF_Font* OpenFontAtPixels(const char* file, int pixels) {
+  // SDL_ttf's points are pixels at its 72 dpi.
+  TTF_Font* font = TTF_OpenFont(file, pixels);
   if (!font) return nullptr;
   if (const char* unfit = FontUnfit(file)) {
     TTF_CloseFont(font);

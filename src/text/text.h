@@ -16,6 +16,10 @@ enum TextEncoding { kLatin1, kUtf8 };
 // Opens `file` at `points` on a 96 dpi screen (SDL_ttf assumes 72 dpi), or null; a font
 // without a Unicode character map or without outlines does not open.
 TTF_Font* OpenFontAt96Dpi(const char* file, int points);
+// The size in pixels per em of a font of `points` on a 96 dpi screen.
+int FontPixels(int points);
+// Opens `file` at `pixels` per em, as OpenFontAt96Dpi does, or null.
+TTF_Font* OpenFontAtPixels(const char* file, int pixels);
 // Renders one line of text as an opaque band of `bg` exactly as large as the box of its
 // glyphs (pen start on the baseline included), or null when SDL_ttf gives nothing. A line
 // without glyphs gives a picture of width 0. UTF-8 is drawn through SDL_ttf's 16-bit
@@ -47,10 +51,19 @@ constexpr int kLineGap = 4;
 // centred and the stack centred when `centre` is set. Null if the picture cannot be made.
 SDL_Surface* MyRenderText(TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg, bool centre,
                           int minWidth, int minHeight, TextEncoding encoding = kLatin1);
+// Where a text block comes to rest, for its twin on a canvas larger than the show: the font
+// scaled to the canvas, and the block's top-left corner in show units.
+struct TextPlace {
+  TTF_Font* large;
+  int x, y;
+};
 // Replaces the object's picture with a rendered text keyed on pixel value 0. The picture it
-// replaces is freed if an earlier PrepareText made it; any other picture is only dropped.
+// replaces is freed if an earlier PrepareText made it; any other picture is only dropped. On
+// a canvas larger than the show, with `place`, the picture gets a twin: the same bands mapped
+// to the canvas, the lines set in place->large.
 void PrepareText(CIB* object, TTF_Font* font, const char* text, SDL_Color fg, SDL_Color bg,
-                 bool centre, int minWidth, int minHeight, TextEncoding encoding = kLatin1);
+                 bool centre, int minWidth, int minHeight, TextEncoding encoding = kLatin1,
+                 const TextPlace* place = nullptr);
 // Frees the pictures that PrepareText made and their objects still hold. Called at shutdown,
 // and when a jump back plays the show again from its start.
 void ReleaseTextPictures();

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "fuzzing.h"
+#include "anim/canvas.h"
 #include "assets/assets.h"
 #include "driver/show.h"
 
@@ -52,6 +53,7 @@ void UseDisplay(int depth) {
   const SDL_Surface* display = SDL_GetVideoSurface();
   if (!display || display->format->BitsPerPixel != depth)
     Check(SDL_SetVideoMode(8, 8, depth, kDefaultVideoFlags) != nullptr);
+  SetCanvas(SDL_GetVideoSurface());
 }
 
 // The image library's view of the file, for comparison: read through a stream on which a read

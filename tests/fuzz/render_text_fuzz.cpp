@@ -7,6 +7,7 @@
 
 #include "fuzzing.h"
 #include "facts.h"
+#include "anim/canvas.h"
 #include "text/text.h"
 
 static TTF_Font* fonts[2];
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (display->format->BitsPerPixel != depth)
     display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, SDL_SWSURFACE);
   Check(display != nullptr);
+  SetCanvas(display);
 
   // The same bytes as Latin-1 and as UTF-8, valid or not.
   for (TextEncoding encoding : {kLatin1, kUtf8}) {

@@ -57,12 +57,13 @@ bool WritePng(SDL_Surface* surface, const char* path) {
 }
 
 SDL_Surface* OutputFrame() {
-  if (settings.width == kScreenWidth && settings.height == kScreenHeight) return screen;
+  if (canvas.surface->w == settings.width && canvas.surface->h == settings.height)
+    return canvas.surface;
   static SDL_Surface* scaled = nullptr;
   if (!scaled)
     scaled = SDL_CreateRGBSurface(SDL_SWSURFACE, settings.width, settings.height, 32, 0xFF0000,
                                   0x00FF00, 0x0000FF, 0);
-  if (scaled) ScalePicture(screen, scaled);
+  if (scaled) ScalePicture(canvas.surface, scaled);
   return scaled;
 }
 

@@ -17,7 +17,7 @@ static constexpr char kProgram[] = "tolvane-render";
 
 void PrintUsage(FILE* stream) {
   fprintf(stream,
-          "Usage: %s [-C DIR] [--captions FILE] [--bpp N] [--size WxH] [-v] JOB\n"
+          "Usage: %s [-C DIR] [--captions FILE] [--bpp N] [--size WxH [--pixels]] [-v] JOB\n"
           "Renders the show of the working directory (its gfx/ and sfx/) without a display\n"
           "and without waiting for its clock. Frames are 10 ms steps from the end of the\n"
           "loading screen (frame 0); the music starts at frame 0.\n"
@@ -52,8 +52,11 @@ void PrintUsage(FILE* stream) {
           "                  (default %d)\n"
           "  -v, --verbose   print the loader's lines, as the show does\n"
           "  --size WxH      size of the pictures and the video (default 640x480): the show\n"
-          "                  scaled as tolvane -fit shows it on a screen of that size; from\n"
-          "                  640x480 to 7680x4320, even numbers for a video\n"
+          "                  drawn at that resolution as tolvane -fit shows it on a screen of\n"
+          "                  that size, at 32 bits unless --bpp is given; from 640x480 to\n"
+          "                  7680x4320, even numbers for a video\n"
+          "  --pixels        with --size: the 640x480 show enlarged instead, as tolvane -fit\n"
+          "                  -pixels shows it\n"
           "\n"
           "Exit status: 0 done, 1 --check found something, 2 bad usage or caption file,\n"
           "3 the show cannot be opened, 4 an output could not be written.\n",
@@ -206,6 +209,11 @@ static bool Size(const char* value) {
   return true;
 }
 
+static bool Pixels(const char*) {
+  settings.pixels = true;
+  return true;
+}
+
 struct Option {
   const char* name;
   const char* alias;  // another spelling, or null: the show spells it -bpp
@@ -227,6 +235,7 @@ static const Option kOptions[] = {
     {"--captions", nullptr, true, &given.captions, nullptr},
     {"-C", nullptr, true, &given.folder, nullptr},
     {"--size", nullptr, true, nullptr, Size},
+    {"--pixels", nullptr, false, nullptr, Pixels},
     {"--subtitles", nullptr, true, &given.subtitles, nullptr},
     {"--check", nullptr, false, nullptr, Check},
     {"--timeline", nullptr, false, nullptr, Timeline},
@@ -298,6 +307,7 @@ static bool Validate() {
       {"--every", settings.job == kSequence},
       {"--fps", settings.job == kVideo},
       {"--size", settings.job != kCheck},
+      {"--pixels", WasGiven("--size")},
       {"--subtitles", settings.job == kVideo},
   };
   for (const auto& owner : kOwners)
@@ -337,6 +347,8 @@ bool ParseOptions(int argc, char** argv) {
     if (settings.job == kHelp) return true;
   }
   if (!Validate()) return false;
+  // Drawn at the screen's resolution, the show is drawn as a screen of today shows it.
+  if (WasGiven("--size") && !settings.pixels && !WasGiven("--bpp")) settings.depth = kNativeDepth;
 
   const char* output = given.pngName ? given.pngName : given.outDir ? given.outDir : given.video;
   if (output && !MakeAbsolute(output, settings.output))

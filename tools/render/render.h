@@ -25,6 +25,7 @@ enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kTimeline, kHelp };
 constexpr int kUnset = -1;
 constexpr int kDefaultEvery = 100;  // frames between pictures of a sequence: one a second
 constexpr int kDefaultFps = 50;
+constexpr int kNativeDepth = 32;  // --size without --bpp: a today's screen's depth
 
 struct Settings {
   Job job;
@@ -38,7 +39,8 @@ struct Settings {
   bool builtInCaptions;       // --captions none
   char folder[kPathSize];     // -C DIR: the show folder; empty for the working directory
   char subtitles[kPathSize];  // --subtitles FILE.srt, made absolute; empty for none
-  int width, height;  // --size: the frames' size, the screen scaled as tolvane -fit shows it
+  int width, height;  // --size: the frames' size, the show drawn at it as tolvane -fit draws it
+  bool pixels;        // --pixels: at --size the 640x480 show enlarged instead
 };
 extern Settings settings;
 

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "assets/assets.h"
+#include "driver/display.h"
 #include "common.h"
 #include "driver/show.h"
 #include "render.h"
@@ -116,12 +117,15 @@ static int OpenDisplay() {
   atexit(SDL_Quit);
   if (TTF_Init() < 0) return ShowFail("couldn't initialize TTF: ", SDL_GetError());
   atexit(TTF_Quit);
-  // The show's flags, but a window should another video driver be asked for.
-  screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, settings.depth,
-                            kDefaultVideoFlags & ~SDL_FULLSCREEN);
-  if (!screen) {
-    fprintf(stderr, "tolvane-render: couldn't set %dx%dx%dbpp video mode: %s\n", kScreenWidth,
-            kScreenHeight, settings.depth, SDL_GetError());
+  // The show's flags, but a window should another video driver be asked for. The canvas is
+  // the frame's size, unless the 640x480 show is enlarged onto it (--pixels).
+  const int w = settings.pixels ? kScreenWidth : settings.width;
+  const int h = settings.pixels ? kScreenHeight : settings.height;
+  SetCanvas(DrawableSurface(
+      SDL_SetVideoMode(w, h, settings.depth, kDefaultVideoFlags & ~SDL_FULLSCREEN)));
+  if (!canvas.surface) {
+    fprintf(stderr, "tolvane-render: couldn't set %dx%dx%dbpp video mode: %s\n", w, h,
+            settings.depth, SDL_GetError());
     return kExitShow;
   }
   return kExitDone;
@@ -205,6 +209,8 @@ bool IsRunInput(const char* path) {
 
 void DrawFrame(int f) {
   StepTo(f, kEveryStep);
+  // No frame goes out before its photos are made.
+  AwaitPhotos();
   Render(f);
 }
 

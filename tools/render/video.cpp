@@ -147,24 +147,26 @@ static bool WriteEndMark(int fd) {
   return WriteAll(fd, mark.data(), mark.size());
 }
 
-// Writes the display, at --size scaled, as one video frame. Most of a show stands still: an
-// unchanged screen is not scaled nor converted again.
+// Writes the canvas (with --pixels scaled to --size) as one video frame. Most of a show stands
+// still: an unchanged canvas is not scaled nor converted again.
 static bool WriteScreen(int fd) {
   // 4:2:0, as the video keeps it.
   const size_t frameBytes = static_cast<size_t>(settings.width) * settings.height * 3 / 2;
   yuv.resize(frameBytes);
-  static Uint8 last[kScreenWidth * kScreenHeight * 4];
+  SDL_Surface* drawn = canvas.surface;
+  static std::vector<Uint8> last;
   static bool converted = false;
-  const size_t rowBytes = kScreenWidth * screen->format->BytesPerPixel;
-  SDL_LockSurface(screen);
+  const size_t rowBytes = static_cast<size_t>(drawn->w) * drawn->format->BytesPerPixel;
+  last.resize(rowBytes * drawn->h);
+  SDL_LockSurface(drawn);
   bool same = converted;
-  for (int y = 0; y < kScreenHeight; ++y) {
-    const Uint8* row = static_cast<const Uint8*>(screen->pixels) + y * screen->pitch;
-    if (same && memcmp(last + y * rowBytes, row, rowBytes) == 0) continue;
+  for (int y = 0; y < drawn->h; ++y) {
+    const Uint8* row = static_cast<const Uint8*>(drawn->pixels) + y * drawn->pitch;
+    if (same && memcmp(&last[y * rowBytes], row, rowBytes) == 0) continue;
     same = false;
-    memcpy(last + y * rowBytes, row, rowBytes);
+    memcpy(&last[y * rowBytes], row, rowBytes);
   }
-  SDL_UnlockSurface(screen);
+  SDL_UnlockSurface(drawn);
   SDL_Surface* frame = same ? nullptr : OutputFrame();
   if (!same && !frame) return false;
   if (!same) ConvertScreen(frame, yuv.data());
