@@ -23,10 +23,11 @@ namespace fs = std::filesystem;
 
 static constexpr int kBatches = 41, kBatch = 10;  // calls timed together, batches compared
 
-SDL_Surface* OpenBenchDisplay(int depth) {
+SDL_Surface* OpenBenchDisplay(int depth, int width, int height) {
   SDL_Surface* display = SDL_GetVideoSurface();
-  if (!display || display->format->BitsPerPixel != depth)
-    display = SDL_SetVideoMode(kScreenWidth, kScreenHeight, depth, kDefaultVideoFlags);
+  if (!display || display->format->BitsPerPixel != depth || display->w != width ||
+      display->h != height)
+    display = SDL_SetVideoMode(width, height, depth, kDefaultVideoFlags);
   SetCanvas(display);
   return display;
 }
@@ -78,13 +79,13 @@ void Loud() {
   RestoreStderr();
 }
 
-void OpenBenchShow(const std::string& folder, int depth) {
+void OpenBenchShow(const std::string& folder, int depth, int width, int height) {
   ReleaseTextPictures();
   ResetAssets();
   ResetAnim();
   ResetText();
   ResetDriver();
-  OpenBenchDisplay(depth);
+  OpenBenchDisplay(depth, width, height);
   fs::current_path(folder);
   Quiet();
   LoadShow(nullptr);

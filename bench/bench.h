@@ -15,9 +15,9 @@
 
 constexpr double kStepNs = kStepMs * 1e6;  // one step of the show's clock
 
-// Opens SDL's dummy display at the show's size in `depth` bits per pixel with the program's default
-// flags and makes it the program's `screen`.
-SDL_Surface* OpenBenchDisplay(int depth);
+// Opens SDL's dummy display of width x height (the show's size unless said) in `depth` bits
+// per pixel with the program's default flags and makes it the canvas.
+SDL_Surface* OpenBenchDisplay(int depth, int width = kScreenWidth, int height = kScreenHeight);
 
 // A show folder with the demo's pictures, font and music and `photos` photos, the demo's own
 // repeated beyond its 19. Made once per count under the temporary directory.
@@ -38,9 +38,10 @@ void RemoveShowFolders();
 void Quiet();
 void Loud();
 
-// The show of `folder` opened at `depth` as every program opens it (LoadShow, StartShow),
-// with all state reset first. The working directory stays `folder`.
-void OpenBenchShow(const std::string& folder, int depth);
+// The show of `folder` opened at `depth` on a width x height canvas as every program opens it
+// (LoadShow, StartShow), with all state reset first. The working directory stays `folder`.
+void OpenBenchShow(const std::string& folder, int depth, int width = kScreenWidth,
+                   int height = kScreenHeight);
 // Bytes of every picture and photo held, as decoded and converted.
 size_t PictureBytes();
 

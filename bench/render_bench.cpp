@@ -31,32 +31,40 @@ const Phase kPhases[] = {
     {"fade", [] { return ENDTIME + kFadeSample; }},
 };
 
-size_t PassBytes(int depth) {
-  return static_cast<size_t>(kScreenWidth) * kScreenHeight * (depth / 8);
+// A canvas: the show's own size, or a screen it is drawn at the resolution of.
+struct Screen {
+  int width, height;
+};
+constexpr Screen kShowSize = {kScreenWidth, kScreenHeight};
+constexpr Screen kBigScreens[] = {{1920, 1080}, {3840, 2160}};
+
+size_t PassBytes(int depth, Screen s = kShowSize) {
+  return static_cast<size_t>(s.width) * s.height * (depth / 8);
 }
 
-// The show loaded at `depth` and stepped to the frame `frameOf` gives once it is loaded, as
-// when every step is drawn: a frame of the fade has its snapshot.
+// The show loaded at `depth` on a canvas of `s` and stepped to the frame `frameOf` gives
+// once it is loaded, as when every step is drawn: a frame of the fade has its snapshot.
 template <typename FrameOf>
-void ShowAt(int depth, FrameOf frameOf) {
-  OpenBenchShow(ShowFolder(kPhotos), depth);
+void ShowAt(int depth, FrameOf frameOf, Screen s = kShowSize) {
+  OpenBenchShow(ShowFolder(kPhotos), depth, s.width, s.height);
   StepTo(frameOf(), kEveryStep);
+  AwaitPhotos();
   // The first pass carries out what the steps requested and lets SDL prepare its blits.
   Render(frame);
 }
 
-void RenderPass(benchmark::State& state, const Phase* phase, int depth) {
-  ShowAt(depth, phase->frameOf);
+void RenderPass(benchmark::State& state, const Phase* phase, int depth, Screen s) {
+  ShowAt(depth, phase->frameOf, s);
   const int drawn = frame;
   for (auto _ : state) {
     Render(drawn);
     benchmark::ClobberMemory();
   }
-  const Yardstick y = BesideMemcpy([drawn] { Render(drawn); }, PassBytes(depth));
+  const Yardstick y = BesideMemcpy([drawn] { Render(drawn); }, PassBytes(depth, s));
   state.counters["pass_us"] = y.passNs / 1000;
   state.counters["memcpy_us"] = y.yardstickNs / 1000;
   state.counters["x_memcpy"] = y.passNs / y.yardstickNs;
-  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(PassBytes(depth)));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(PassBytes(depth, s)));
 }
 
 // The whole fade as the show draws it, each frame once. The first pass at each opacity also
@@ -178,7 +186,7 @@ void RegisterRenderBenchmarks() {
     benchmark::RegisterBenchmark(("Memcpy_pass" + bpp).c_str(), Memcpy, depth);
     for (const Phase& phase : kPhases)
       benchmark::RegisterBenchmark(("Render/" + std::string(phase.name) + bpp).c_str(), RenderPass,
-                                   &phase, depth)
+                                   &phase, depth, kShowSize)
           ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(("Render/fade_every_frame" + bpp).c_str(), FadeThrough, depth)
         ->UseManualTime()
@@ -192,4 +200,12 @@ void RegisterRenderBenchmarks() {
     benchmark::RegisterBenchmark(("Jump/back_to_slot_50" + bpp).c_str(), JumpBackToLastSlot, depth)
         ->Unit(benchmark::kMillisecond);
   }
+  // The show drawn at a big screen's resolution, on today's 32-bit displays.
+  for (const Screen& s : kBigScreens)
+    for (const Phase& phase : kPhases) {
+      const std::string name = "Render/" + std::string(phase.name) + "/32bpp/" +
+                               std::to_string(s.width) + "x" + std::to_string(s.height);
+      benchmark::RegisterBenchmark(name.c_str(), RenderPass, &phase, 32, s)
+          ->Unit(benchmark::kMicrosecond);
+    }
 }

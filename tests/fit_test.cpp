@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "anim/canvas.h"
+#include "facts.h"
 #include "showrun.h"
 #include "testing.h"
 
@@ -36,6 +41,40 @@ long ColourDifferences(SDL_Surface* a, SDL_Surface* b, int bits = 8) {
       if (memcmp(c[0], c[1], 3) != 0) differ++;
     }
   return differ;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Peak signal-to-noise ratio of two pictures of one size over their colours, in dB; 0 for
+// pictures of different sizes.
+double Psnr(SDL_Surface* a, SDL_Surface* b) {
+  if (!a || !b || a->w != b->w || a->h != b->h) return 0;
+  double sum = 0;
+  for (int y = 0; y < a->h; y++)
+    for (int x = 0; x < a->w; x++) {
+      const SDL_Color p = ColourAt(a, x, y), q = ColourAt(b, x, y);
+      const int d[3] = {p.r - q.r, p.g - q.g, p.b - q.b};
+      for (int c : d) sum += c * c;
+    }
+  const double mse = sum / (3.0 * a->w * a->h);
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// Whether every pixel of `picture` outside `area` is black.
+bool BarsAreBlack(SDL_Surface* picture, const SDL_Rect& area) {
+  for (int y = 0; y < picture->h; y++)
+    for (int x = 0; x < picture->w; x++) {
+      const bool inside = x >= area.x && x < area.x + area.w && y >= area.y && y < area.y + area.h;
+      if (!inside && PixelAt(picture, x, y) != SDL_MapRGB(picture->format, 0, 0, 0)) return false;
+    }
+  return true;
 }
 
 class Fit : public testing::Test {
@@ -79,6 +118,27 @@ class Fit : public testing::Test {
     return IMG_Load(png.c_str());
   }
 
+  // The renderer's PNG of frame `f` with `how` (--size, --bpp, ...), as it wrote it.
+  SDL_Surface* Frame(int f, std::vector<std::string> how, std::string* err = nullptr) {
+    const fs::path png = show.Dir() / ("frame-" + std::to_string(f) + ".png");
+    std::vector<std::string> args = {TOLVANE_RENDER, "--frame", std::to_string(f), "-o",
+                                     png.string()};
+    args.insert(args.end(), how.begin(), how.end());
+    const ShowRun run = ::Run(show.Dir(), args, {}, 120);
+    EXPECT_EQ(run.status, 0) << run.err;
+    if (err) *err = run.err;
+    SDL_Surface* picture = IMG_Load(png.c_str());
+    fs::remove(png);
+    return picture;
+  }
+
+  // libvips's `args` run on files of the show folder (crop, resize, ...).
+  void Vips(std::vector<std::string> args) {
+    args.insert(args.begin(), "vips");
+    const ShowRun run = ::Run(show.Dir(), args, {}, 120);
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+
   // The screen presented at `f` against the renderer's frame at the display's size.
   void ExpectRendererFrame(int f, int w, int h, std::vector<std::string> how = {}, int bits = 8) {
     SCOPED_TRACE("frame " + std::to_string(f));
@@ -98,7 +158,8 @@ class Fit : public testing::Test {
 // presented frame the renderer's at that size (drawn at it, or the 640x480 show enlarged with
 // -pixels), and the same steps as the 640x480 show.
 TEST_F(Fit, EveryScreenShowsTheRenderersFramesAtItsSize) {
-  const std::string frames = "700,1900,2300";
+  // 2110: the names line entering from beyond the right edge, over the bar.
+  const std::string frames = "700,1900,2110,2300";
   const ShowRun plain =
       show.Play({}, {{"TOLVANE_CAPTURE", frames}, {"TOLVANE_EVENTS", "f2301:esc"}});
   ASSERT_EQ(plain.status, 0) << plain.err;
@@ -122,7 +183,7 @@ TEST_F(Fit, EveryScreenShowsTheRenderersFramesAtItsSize) {
     ASSERT_EQ(run.passes.size(), plain.passes.size());
     for (size_t i = 0; i < run.passes.size(); i++)
       ASSERT_EQ(run.passes[i].frame, plain.passes[i].frame) << "pass " << i;
-    for (int f : {700, 1900, 2300}) ExpectRendererFrame(f, c.w, c.h, c.how, c.bits);
+    for (int f : {700, 1900, 2110, 2300}) ExpectRendererFrame(f, c.w, c.h, c.how, c.bits);
     fs::remove_all(show.Dir() / "shots");
   }
 }
@@ -237,3 +298,86 @@ TEST_F(Fit, SizesOutsideTheRangeAreUsageErrors) {
 }
 
 }  // namespace
+
+// Drawn at 1920x1080, each phase of the show is its 640x480 frame at the screen's resolution:
+// brought back down to 640x480 by libvips, close to the frame the show draws at its own size.
+TEST_F(Fit, NativeFramesAreTheShowsFramesAtTheScreensResolution) {
+  const int endTime = 2 * kSlotLength + kFramesAroundSlots;
+  const struct {
+    const char* what;
+    int frame;
+  } kCases[] = {{"the logo", 700},
+                {"a caption box", kFirstSlot + 400},
+                {"a photo and its names line", kFirstSlot + 1500},
+                {"the end picture", endTime - 1000},
+                {"the fade", endTime + 200}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    SDL_Surface* small = Frame(c.frame, {"--bpp", "32"});
+    SDL_Surface* big = Frame(c.frame, {"--size", "1920x1080"});
+    ASSERT_TRUE(small && big);
+    const SDL_Rect area = FitInside(1920, 1080);
+    EXPECT_TRUE(BarsAreBlack(big, area));
+    ASSERT_EQ(SDL_SaveBMP(big, (show.Dir() / "big.bmp").c_str()), 0);
+    Vips({"crop", "big.bmp", "area.v", std::to_string(area.x), std::to_string(area.y),
+          std::to_string(area.w), std::to_string(area.h)});
+    const double down = static_cast<double>(kScreenWidth) / area.w;
+    Vips({"resize", "area.v", "down.png", std::to_string(down)});
+    SDL_Surface* scaled = IMG_Load((show.Dir() / "down.png").c_str());
+    EXPECT_GE(Psnr(scaled, small), 24);
+    for (SDL_Surface* p : {small, big, scaled})
+      if (p) SDL_FreeSurface(p);
+  }
+}
+
+// What enters from beyond the show's edges never shows in the bars beside or above it: the
+// names line entering from the right of a wide screen, the logo dropping in on a tall one.
+TEST_F(Fit, NothingIsDrawnOutsideTheShowsArea) {
+  const struct {
+    const char* size;
+    int w, h, from, to;
+  } kCases[] = {{"1920x1080", 1920, 1080, kFirstSlot + 803, kFirstSlot + 823},
+                {"1280x1024", 1280, 1024, 381, 401}};
+  for (const auto& c : kCases)
+    for (int f = c.from; f <= c.to; f += 5) {
+      SCOPED_TRACE(std::string(c.size) + " frame " + std::to_string(f));
+      SDL_Surface* picture = Frame(f, {"--size", c.size});
+      ASSERT_NE(picture, nullptr);
+      EXPECT_TRUE(BarsAreBlack(picture, FitInside(c.w, c.h)));
+      SDL_FreeSurface(picture);
+    }
+}
+
+// A larger source in gfx/hd/ is drawn from where it fits; one that does not decode, or is of
+// another shape, leaves the gfx/ picture enlarged as without it, and says so.
+TEST_F(Fit, LargeSourcesAreUsedOnlyWhereTheyFit) {
+  const int photoFrame = kFirstSlot + 1000, boxFrame = kFirstSlot + 400;
+  SDL_Surface* plainPhoto = Frame(photoFrame, {"--size", "1920x1080"});
+  SDL_Surface* plainBox = Frame(boxFrame, {"--size", "1920x1080"});
+  fs::create_directories(show.Dir() / "gfx" / "hd");
+  const fs::path hd = show.Dir() / "gfx" / "hd";
+  // A photo whose scan names no component of its frame, which libjpeg refuses, and a
+  // background of another shape: the frames as without them.
+  Vips({"resize", "gfx/foto01.jpg", "gfx/hd/foto01.jpg", "4.5"});
+  std::string bytes = ReadFile(hd / "foto01.jpg");
+  const size_t scan = bytes.find("\xFF\xDA");
+  ASSERT_NE(scan, std::string::npos);
+  bytes[scan + 5] = 99;  // after the marker, the length and the count: the first component
+  WriteFile(hd / "foto01.jpg", bytes);
+  Vips({"black", "gfx/hd/back.png", "2880", "1800"});
+  std::string err;
+  SDL_Surface* photo = Frame(photoFrame, {"--size", "1920x1080", "-v"}, &err);
+  SDL_Surface* box = Frame(boxFrame, {"--size", "1920x1080"});
+  EXPECT_EQ(ColourDifferences(photo, plainPhoto), 0);
+  EXPECT_EQ(ColourDifferences(box, plainBox), 0);
+  EXPECT_NE(err.find("gfx/hd/foto01.jpg"), std::string::npos) << err;
+  EXPECT_NE(err.find("gfx/hd/back.png"), std::string::npos) << err;
+  // A background that fits is drawn: black where the demo's is not.
+  Vips({"black", "gfx/hd/back.png", "2880", "2160"});
+  SDL_Surface* drawn = Frame(boxFrame, {"--size", "1920x1080"});
+  ASSERT_NE(drawn, nullptr);
+  const SDL_Color corner = ColourAt(drawn, 250, 10);
+  EXPECT_EQ(corner.r + corner.g + corner.b, 0);
+  for (SDL_Surface* p : {plainPhoto, plainBox, photo, box, drawn})
+    if (p) SDL_FreeSurface(p);
+}
