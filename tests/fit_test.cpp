@@ -52,21 +52,6 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Peak signal-to-noise ratio of two pictures of one size over their colours, in dB; 0 for
-// pictures of different sizes.
-double Psnr(SDL_Surface* a, SDL_Surface* b) {
-  if (!a || !b || a->w != b->w || a->h != b->h) return 0;
-  double sum = 0;
-  for (int y = 0; y < a->h; y++)
-    for (int x = 0; x < a->w; x++) {
-      const SDL_Color p = ColourAt(a, x, y), q = ColourAt(b, x, y);
-      const int d[3] = {p.r - q.r, p.g - q.g, p.b - q.b};
-      for (int c : d) sum += c * c;
-    }
-  const double mse = sum / (3.0 * a->w * a->h);
-  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
 // Whether every pixel of `picture` outside `area` is black.
 bool BarsAreBlack(SDL_Surface* picture, const SDL_Rect& area) {
   for (int y = 0; y < picture->h; y++)

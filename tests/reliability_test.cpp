@@ -1039,6 +1039,43 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLine{"LongArgument", {std::string(100000, 'w'), "-warp"}, 16, 0xE0100001, true}),
     [](const testing::TestParamInfo<CommandLine>& info) { return info.param.name; });
 
+// Every depth the programs accept draws the show right on the headless driver too, whose
+// buffer at 15 bits is a byte a pixel short for SDL's own format: the live show plays on, and
+// the renderer's frame at each depth, at the show's size and at a screen's, is its 32-bit
+// frame in fewer colours.
+TEST_F(Reliability, EveryAcceptedDepthDrawsRightHeadless) {
+  show.DemoFiles();
+  show.Photos(1);
+  auto rendered = [&](int depth, const std::string& size) {
+    const fs::path png = show.Dir() / "frame.png";
+    const ShowRun run = ::Run(show.Dir(),
+                              {TOLVANE_RENDER, "--frame", std::to_string(kPhotoPhase), "--bpp",
+                               std::to_string(depth), "--size", size, "-o", png.string()},
+                              {}, 120);
+    EXPECT_EQ(run.status, 0) << run.err;
+    SDL_Surface* picture = IMG_Load(png.c_str());
+    fs::remove(png);
+    return picture;
+  };
+  for (const std::string size : {"640x480", "1280x720"}) {
+    SDL_Surface* truth = rendered(32, size);
+    for (int depth : {8, 15, 16, 24}) {
+      SCOPED_TRACE(size + " at " + std::to_string(depth) + " bits");
+      SDL_Surface* picture = rendered(depth, size);
+      // 3-3-2 colours lose much; the others a bit or three of each channel.
+      EXPECT_GE(Psnr(picture, truth), depth == 8 ? 18 : 30);
+      if (picture) SDL_FreeSurface(picture);
+    }
+    SDL_FreeSurface(truth);
+  }
+  for (int depth : {8, 15, 16, 24, 32}) {
+    SCOPED_TRACE("tolvane -bpp " + std::to_string(depth));
+    const ShowRun run = show.Play({"-bpp", std::to_string(depth), "-windowed"},
+                                  {{"TOLVANE_EVENTS", "f" + std::to_string(kPhotoPhase) + ":esc"}});
+    EXPECT_EQ(run.status, 0) << run.err;
+  }
+}
+
 // Timing under load: slow drawing passes never make the show lose, skip or repeat a step.
 
 // Lines of text the caption set-up renders for record c: the names line and every non-empty

@@ -1,5 +1,6 @@
 #include "testing.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,19 @@ SDL_Color ColourAt(SDL_Surface* surface, int x, int y) {
   SDL_Color c = {0, 0, 0, 0};
   SDL_GetRGB(PixelAt(surface, x, y), surface->format, &c.r, &c.g, &c.b);
   return c;
+}
+
+double Psnr(SDL_Surface* a, SDL_Surface* b) {
+  if (!a || !b || a->w != b->w || a->h != b->h) return 0;
+  double sum = 0;
+  for (int y = 0; y < a->h; y++)
+    for (int x = 0; x < a->w; x++) {
+      const SDL_Color p = ColourAt(a, x, y), q = ColourAt(b, x, y);
+      const int d[3] = {p.r - q.r, p.g - q.g, p.b - q.b};
+      for (int c : d) sum += c * c;
+    }
+  const double mse = sum / (3.0 * a->w * a->h);
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
 bool WriteTestJpeg(const std::string& path, const JpegKind& kind, int width, int height,

@@ -16,6 +16,9 @@ std::string DemoFile(const std::string& relative);
 Uint32 PixelAt(SDL_Surface* surface, int x, int y);
 // The colour at (x, y) in 8-bit channels.
 SDL_Color ColourAt(SDL_Surface* surface, int x, int y);
+// Peak signal-to-noise ratio of two pictures of one size over their colours, in dB (99 for
+// the same colours); 0 for pictures of different sizes.
+double Psnr(SDL_Surface* a, SDL_Surface* b);
 
 // A JPEG file for a test: its channels (1 grey, 3 RGB, 4 CMYK), the sampling of its first
 // channel (the others 1 x 1), and how it is coded.

@@ -13,11 +13,27 @@
 #include "anim/canvas.h"
 #include "assets/assets.h"
 
+// Masks of 3-byte pixels stored red, green, blue.
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+static const Uint32 kRgbMasks[3] = {0x0000FF, 0x00FF00, 0xFF0000};
+#else
+static const Uint32 kRgbMasks[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+#endif
+
 // The canvas's pixel format for a twin: SDL's conversion, on any thread.
 static SDL_Surface* ForCanvas(SDL_Surface* sized) {
   if (!sized) return nullptr;
   // A twin with an alpha channel keeps it; SDL blends it onto any canvas.
   if (sized->format->Amask) return sized;
+  // SDL 1.2 turns 32-bit pixels into one colour of a palette; 24-bit ones it maps right.
+  if (canvas.surface->format->palette) {
+    SDL_Surface* rgb = SDL_CreateRGBSurface(SDL_SWSURFACE, sized->w, sized->h, 24, kRgbMasks[0],
+                                            kRgbMasks[1], kRgbMasks[2], 0);
+    if (rgb) SDL_BlitSurface(sized, nullptr, rgb, nullptr);
+    SDL_FreeSurface(sized);
+    sized = rgb;
+    if (!sized) return nullptr;
+  }
   SDL_Surface* converted = SDL_ConvertSurface(sized, canvas.surface->format, SDL_SWSURFACE);
   SDL_FreeSurface(sized);
   return converted;
