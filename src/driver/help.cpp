@@ -11,7 +11,7 @@ static void FileRow(const char* dir, const char* name, const char* what) {
 }
 
 static void PrintHelp(const char* program) {
-  printf("Usage: %s [-bpp N] [-warp] [-sw] [-windowed] [-fit]\n", program);
+  printf("Usage: %s [-bpp N] [-warp] [-sw] [-windowed] [-fit [-pixels]]\n", program);
   printf(
       "Plays the photo show of the folder it is started in, full screen, with its music, and\n"
       "exits when the show is over.\n"
@@ -21,8 +21,10 @@ static void PrintHelp(const char* program) {
       "  -sw               a display surface in system memory instead of video memory\n"
       "  -bpp N            colour depth of the display (default %d; 0 takes the desktop's)\n"
       "  -warp             asks for a hardware palette\n"
-      "  -fit              fills the screen: the show scaled to the desktop's size, 4:3 kept\n"
-      "                    (with -windowed a resizable window)\n"
+      "  -fit              fills the screen: the show drawn at the desktop's size and\n"
+      "                    resolution, 4:3 kept (with -windowed a resizable window); its\n"
+      "                    pictures from gfx/hd/ where the folder has them\n"
+      "  -pixels           with -fit: the 640x480 show enlarged instead\n"
       "  -h, --help        this text\n"
       "  --version         the program's version\n",
       kScreenWidth, kScreenHeight, kDefaultDepth);
