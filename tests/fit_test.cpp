@@ -366,3 +366,18 @@ TEST_F(Fit, LargeSourcesAreUsedOnlyWhereTheyFit) {
   for (SDL_Surface* p : {plainPhoto, plainBox, photo, box, drawn})
     if (p) SDL_FreeSurface(p);
 }
+
+// Paused, the picture stands through a resize of the window and F: drawn again each time on
+// the display as it now is, the frame it stood at.
+TEST_F(Fit, PausedPictureStandsThroughResizesAndF) {
+  const ShowRun run =
+      PlayOnX("1920x1080", {"-fit", "-windowed"},
+              {{"TOLVANE_CAPTURE_RANGE", "990-1200"},
+               {"TOLVANE_EVENTS", "f1000:p,d300:resize1001x700,d300:fkey,d300:p,d300:esc"}});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto events = run.Calls("event");
+  ASSERT_FALSE(events.empty());
+  const int paused = static_cast<int>(events[0][1]);  // "event p FRAME MS"
+  // The last screen presented at the frame paused at: after F, at the desktop's size.
+  ExpectRendererFrame(paused, 1920, 1080);
+}
