@@ -321,15 +321,25 @@ static void ToggleFullScreen() {
     OpenMode(w, h, (showFlags & ~SDL_FULLSCREEN) | (was & SDL_FULLSCREEN));
 }
 
-// The display changed: the canvas follows it, and what was made for its size is made again.
+// The display changed since the canvas was made for it: a burst of resizes makes it once.
+static bool canvasBehind = false;
+
+// The display changed: the canvas follows it; what was made for its size is made again once
+// the events at hand are taken (FitCanvasToDisplay).
 static void DisplayChanged(const SDL_Surface* before, int w, int h) {
   if (display == before && display->w == w && display->h == h) return;
-  if (!fitPixels) {
-    StopPhotos();
-    ReleaseTwins();
-    CanvasOnDisplay();
-    FitShowToCanvas();
-  }
+  if (fitPixels) return;
+  StopPhotos();
+  ReleaseTwins();
+  CanvasOnDisplay();
+  canvasBehind = true;
+}
+
+bool FitCanvasToDisplay() {
+  if (!canvasBehind) return false;
+  canvasBehind = false;
+  FitShowToCanvas();
+  return true;
 }
 
 bool FitEvent(const SDL_Event& event) {

@@ -35,3 +35,6 @@ void Present();
 // toggles full screen, the canvas following the display; returns whether it took the event.
 // Without -fit it takes none.
 bool FitEvent(const SDL_Event& event);
+// After the events of a pass: where FitEvent changed the display, makes what the show draws
+// for its new size (once for a burst of resizes) and returns true.
+bool FitCanvasToDisplay();

@@ -14,13 +14,10 @@ static constexpr SDLKey kPauseKey = SDLK_p;
 
 void ProcessEvents() {
   SDL_Event event;
+  bool redraw = false;  // the display changed under a paused show
   while (SDL_PollEvent(&event)) {
     if (FitEvent(event)) {
-      // Paused, the picture stands: drawn again on the display as it now is.
-      if (mpause) {
-        DrawPass(frame);
-        Present();
-      }
+      redraw = true;
       continue;
     }
     if (event.type == SDL_QUIT) MainProgram = 0;
@@ -28,6 +25,12 @@ void ProcessEvents() {
     if (event.key.keysym.sym == kQuitKey) MainProgram = 0;
     if (event.key.keysym.sym == kPauseKey) mpause = 1 - mpause;
     PresenterKey(event.key.keysym.sym);
+  }
+  FitCanvasToDisplay();
+  // Paused, the picture stands: drawn again on the display as it now is.
+  if (redraw && mpause) {
+    DrawPass(frame);
+    Present();
   }
 }
 
