@@ -82,3 +82,4 @@ void RegisterMemoryBenchmarks();
 void RegisterPhotoBenchmarks();
 void RegisterMakeBenchmarks();
 void RegisterScaleBenchmarks();
+void RegisterLiveBenchmarks();

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   RegisterMemoryBenchmarks();
   RegisterMakeBenchmarks();
   RegisterScaleBenchmarks();
+  RegisterLiveBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
