@@ -254,8 +254,7 @@ static void Ending(const Words& words) {
   shadow.y += kThanksShadow;
   DrawFitted(kSerifBoldItalic, shadow, 320 + kThanksShadow, kBlack, kBlack, 0.45f);
   DrawFitted(kSerifBoldItalic, thanks, 320, kWhite, {255, 215, 160});
-  DrawFitted(kSans, Fit(kSans, kFarewellPlace, words.title), 320, {255, 240, 225},
-             {240, 200, 170});
+  DrawFitted(kSans, Fit(kSans, kFarewellPlace, words.title), 320, {255, 240, 225}, {240, 200, 170});
   DrawFitted(kSans, FitText(kSans, kFooterPlace, words.subtitle), 320, {200, 190, 210},
              {200, 190, 210});
 }

@@ -156,8 +156,7 @@ bool ComposeCaptions(std::string& captions, std::string& removed, bool& isTempla
     captions += block;
     if (kept) isTemplate = false;
     // A template, or an old template never touched: the block's lines before its end line.
-    const unsigned long long digest =
-        Digest(block.data(), block.rfind('\n', block.size() - 2) + 1);
+    const unsigned long long digest = Digest(block.data(), block.rfind('\n', block.size() - 2) + 1);
     photos[i].captionTemplate =
         !kept || (old->photo[k].captionTemplate && old->photo[k].caption == digest);
     photos[i].caption = digest;

@@ -15,9 +15,10 @@
 // Exit statuses.
 constexpr int kMadeOk = 0;
 constexpr int kMadeWithProblems = 1;  // made, but the check reports a PROBLEM
-constexpr int kMakeBadFile = 2;  // a photo, picture, caption or music file, or a text, cannot be used
-constexpr int kMakeUsage = 3;         // a bad command line, too many photos, SHOWDIR exists
-constexpr int kMakeWrite = 4;         // the folder cannot be written
+constexpr int kMakeBadFile =
+    2;                         // a photo, picture, caption or music file, or a text, cannot be used
+constexpr int kMakeUsage = 3;  // a bad command line, too many photos, SHOWDIR exists
+constexpr int kMakeWrite = 4;  // the folder cannot be written
 
 constexpr int kMakePath = 4096;
 // The program's name in its messages.

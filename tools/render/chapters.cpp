@@ -92,8 +92,9 @@ static bool WriteChapters(FILE* out, int from, int to) {
       if (!title[0]) snprintf(title, sizeof title, "Photo %d", i + 1);
     }
     if (s.end <= from || s.start > to) continue;
-    fprintf(out, "[CHAPTER]\nTIMEBASE=1/1000\nSTART=%ld\nEND=%ld\ntitle=",
-            VideoMs(s.start, from, to), VideoMs(s.end, from, to));
+    fprintf(out,
+            "[CHAPTER]\nTIMEBASE=1/1000\nSTART=%ld\nEND=%ld\ntitle=", VideoMs(s.start, from, to),
+            VideoMs(s.end, from, to));
     WriteMetadataValue(out, s.text);
   }
   return !ferror(out);
@@ -111,7 +112,8 @@ static constexpr char kNoTag[] = "</x>";
 static void WriteSrtText(FILE* out, const char* text) {
   bool lineStart = true;
   for (const char* p = text; *p; ++p) {
-    if (lineStart && strstr(p, "-->") && strstr(p, "-->") < p + strcspn(p, "\n")) fputs(kNoTag, out);
+    if (lineStart && strstr(p, "-->") && strstr(p, "-->") < p + strcspn(p, "\n"))
+      fputs(kNoTag, out);
     lineStart = *p == '\n';
     if (*p == '\\' || *p == '{' || *p == '}') fputc('\\', out);
     fputc(*p, out);

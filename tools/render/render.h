@@ -220,7 +220,7 @@ struct PhotoSource {
   char path[kPathSize];
   unsigned long long digest;
   int width, height;
-  bool captionTemplate;       // its caption was written as a template, with digest:
+  bool captionTemplate;        // its caption was written as a template, with digest:
   unsigned long long caption;  // CaptionDigest of that block
 };
 struct ShowSources {

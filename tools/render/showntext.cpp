@@ -39,8 +39,7 @@ void ShownText(const char* text, TextEncoding encoding, char* out, size_t size) 
     p += length;
     if (code < 0) code = kReplacementCharacter;
     // Controls draw nothing; SDL_ttf takes these two for byte-order marks.
-    if ((code < 0x20 && code != '\n') || code == 0x7F || code == 0xFEFF || code == 0xFFFE)
-      continue;
+    if ((code < 0x20 && code != '\n') || code == 0x7F || code == 0xFEFF || code == 0xFFFE) continue;
     char character[5];
     const size_t bytes = EncodeUtf8(code, character);
     if (n + bytes >= size) break;  // cut between characters
