@@ -25,6 +25,7 @@
 #include "showrun.h"
 #include "sounds.h"
 #include "testing.h"
+#include "text/text.h"
 
 namespace fs = std::filesystem;
 
