@@ -694,10 +694,14 @@ TEST_F(Make, VersionAndWordsThatCannotBeLettered) {
     const char* says;
   } kCases[] = {
       {{photo, "--version"}, kMadeOk, "tolvane-make "},
-      {{photo, "--title", "Konferencja " + endless}, kMakeBadFile, "title is too long"},
-      {{photo, "--end-text", endless + " " + endless}, kMakeBadFile, "end text is too long"},
-      {{photo, "--end-text", "Dzi\xEAkuj\xEA"}, kMakeBadFile, "end text is not UTF-8"},
-      {{photo, "--end-text", "\xE8\xB0\xA2\xE8\xB0\xA2"}, kMakeBadFile, "has no U+8C22"},
+      {{photo, "--title", "Konferencja " + endless},
+       kMakeBadFile,
+       "--title: too long for two lines"},
+      {{photo, "--end-text", endless + " " + endless}, kMakeBadFile, "--end-text: too long"},
+      {{photo, "--end-text", "Dzi\xEAkuj\xEA"}, kMakeBadFile, "--end-text: not UTF-8"},
+      {{photo, "--end-text", "\xE8\xB0\xA2\xE8\xB0\xA2"},
+       kMakeBadFile,
+       "--end-text: the end picture's font has no U+8C22"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.args.back().substr(0, 40));

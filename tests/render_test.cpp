@@ -827,7 +827,7 @@ TEST_F(RenderTest, EverySlotHasItsChapterAndCaptions) {
 // Captions that a track's reader would take for markup, for its own syntax or for the next
 // cue, and a names line that the show's reader cuts in the middle of a character: the
 // chapter titles and cues come back exactly as the show draws them, in both containers and
-// --subtitles, all valid UTF-8.
+// --subtitles, and --subtitles and --check are valid UTF-8.
 TEST_F(RenderTest, HostileCaptionsComeBackExactly) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup ffmpeg)";
   std::string z;
@@ -875,9 +875,13 @@ TEST_F(RenderTest, HostileCaptionsComeBackExactly) {
     }
   }
   ASSERT_EQ(srtCues.size(), cues.size());
-  for (const std::string& cue : srtCues) {
+  // The check quotes the names line too wide for the screen: whole characters too.
+  const ShowRun check = Render(dir, {"--check"});
+  EXPECT_NE(check.out.find("\xEF\xBF\xBD\""), std::string::npos);
+  srtCues.push_back(check.out);
+  for (const std::string& text : srtCues) {
     int length = 0;
-    for (const char* p = cue.c_str(); *p; p += length) ASSERT_GE(NextUtf8(p, length), 0) << cue;
+    for (const char* p = text.c_str(); *p; p += length) ASSERT_GE(NextUtf8(p, length), 0) << text;
   }
 }
 

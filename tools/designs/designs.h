@@ -26,10 +26,11 @@ bool WriteDesign(Design which, const char* path, const char* title, const char* 
 constexpr char kDefaultEndText[] = "Thank you!";
 // Whether the title and the end text (null: kDefaultEndText) can be lettered whole on every
 // design, each in two lines at most, broken at spaces; the end text also in valid UTF-8 and
-// with every character in its face. If not, false with the reason in `why` (a sentence that
-// names the words). A subtitle too long is cut short instead.
-bool WordsFit(const char* title, const char* subtitle, const char* endText, const char* fontDir,
-              char* why, size_t whySize);
+// with every character in its face. If not, which words cannot, with the reason in `why`. A
+// subtitle too long is cut short instead.
+enum WordsFitting { kWordsFit, kTitleUnfit, kEndTextUnfit };
+WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText,
+                      const char* fontDir, char* why, size_t whySize);
 // The same design with the demo meeting's own words, as the demo show has it.
 bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
 

@@ -288,10 +288,10 @@ bool WriteDesign(Design which, const char* path, const char* title, const char* 
   return Write(which, path, {title, subtitle, endText ? endText : kDefaultEndText}, dir);
 }
 
-bool WordsFit(const char* title, const char* subtitle, const char* endText, const char* dir,
-              char* why, size_t whySize) {
+WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText, const char* dir,
+                      char* why, size_t whySize) {
   const Words words = {title, subtitle, endText ? endText : kDefaultEndText};
-  if (!UseFonts(dir)) return snprintf(why, whySize, "the fonts cannot be opened"), false;
+  if (!UseFonts(dir)) return snprintf(why, whySize, "the fonts cannot be opened"), kTitleUnfit;
   const long missing = MissingCharacter(kSerifBoldItalic, kThanksPlace.px, words.endText);
   mustFit[0] = words.title;
   mustFit[1] = words.endText;
@@ -304,15 +304,14 @@ bool WordsFit(const char* title, const char* subtitle, const char* endText, cons
   }
   CloseFonts();
   mustFit[0] = mustFit[1] = nullptr;
-  if (missing < 0)
-    snprintf(why, whySize, "the end text is not UTF-8");
-  else if (missing > 0)
-    snprintf(why, whySize, "the end picture's font has no U+%04lX in the end text", missing);
-  else if (unfit)
-    snprintf(why, whySize, "the %s is too long for two lines on %s: shorten it",
-             unfit == words.title ? "title" : "end text",
-             unfit == words.title ? "the pictures" : "the end picture");
-  return missing == 0 && !unfit;
+  if (missing < 0) snprintf(why, whySize, "not UTF-8");
+  if (missing > 0)
+    snprintf(why, whySize, "the end picture's font has no U+%04lX: it cannot be drawn", missing);
+  if (missing != 0) return kEndTextUnfit;
+  if (!unfit) return kWordsFit;
+  snprintf(why, whySize, "too long for two lines on %s: shorten it",
+           unfit == words.title ? "the pictures" : "the end picture");
+  return unfit == words.title ? kTitleUnfit : kEndTextUnfit;
 }
 
 bool WriteDemoDesign(Design which, const char* path, const char* dir) {

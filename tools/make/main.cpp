@@ -16,8 +16,11 @@
 // lettered, before anything is made.
 static int CheckOwnFiles() {
   char why[256];
-  if (!WordsFit(made.title, made.subtitle, made.endText, TOLVANE_FONT_DIR, why, sizeof why)) {
-    fprintf(stderr, "tolvane-make: %s; nothing was made\n", why);
+  const WordsFitting words =
+      WordsFit(made.title, made.subtitle, made.endText, TOLVANE_FONT_DIR, why, sizeof why);
+  if (words != kWordsFit) {
+    fprintf(stderr, "tolvane-make: %s: %s; nothing was made\n",
+            words == kTitleUnfit ? "--title" : "--end-text", why);
     return kMakeBadFile;
   }
   for (const char* picture : {made.background, made.logo, made.end})
