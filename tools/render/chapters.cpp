@@ -112,8 +112,8 @@ static constexpr char kNoTag[] = "</x>";
 static void WriteSrtText(FILE* out, const char* text) {
   bool lineStart = true;
   for (const char* p = text; *p; ++p) {
-    if (lineStart && strstr(p, "-->") && strstr(p, "-->") < p + strcspn(p, "\n"))
-      fputs(kNoTag, out);
+    const char* arrow = lineStart ? strstr(p, "-->") : nullptr;
+    if (arrow && arrow < p + strcspn(p, "\n")) fputs(kNoTag, out);
     lineStart = *p == '\n';
     if (*p == '\\' || *p == '{' || *p == '}') fputc('\\', out);
     fputc(*p, out);
