@@ -902,14 +902,15 @@ TEST_F(RenderTest, SubtitlesArePlacedOnlyWithTheVideo) {
   };
   for (int signal : {0, SIGINT}) {
     SCOPED_TRACE(signal ? "stopped" : "failed");
-    if (signal) Spit(bin / "ffmpeg", "#!/bin/sh\nsleep 60\n");
+    if (signal) Spit(bin / "ffmpeg", "#!/bin/sh\nexec sleep 60\n");
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       if (chdir(dir.c_str()) != 0) _exit(127);
       setenv("PATH", (bin.string() + ":/usr/bin:/bin").c_str(), 1);
       freopen("/dev/null", "w", stderr);
-      execl(TOLVANE_RENDER, TOLVANE_RENDER, "--video", "v.mp4", "--subtitles", "v.srt", nullptr);
+      execl(TOLVANE_RENDER, TOLVANE_RENDER, "--video", "v.mp4", "--to", "1500", "--subtitles",
+            "v.srt", nullptr);
       _exit(127);
     }
     for (int i = 0; signal && i < 6000 && !partial(); ++i) usleep(10000);
