@@ -27,7 +27,7 @@ constexpr char kDefaultEndText[] = "Thank you!";
 // Whether the title and the end text (null: kDefaultEndText) can be lettered whole on every
 // design, each in two lines at most, broken at spaces; the end text also in valid UTF-8 and
 // with every character in its face. If not, which words cannot, with the reason in `why`. A
-// subtitle too long is cut short instead.
+// subtitle too long is cut short instead. Without the fonts, kWordsFit: WriteDesign fails.
 enum WordsFitting { kWordsFit, kTitleUnfit, kEndTextUnfit };
 WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText,
                       const char* fontDir, char* why, size_t whySize);

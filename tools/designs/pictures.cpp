@@ -291,7 +291,8 @@ bool WriteDesign(Design which, const char* path, const char* title, const char* 
 WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText, const char* dir,
                       char* why, size_t whySize) {
   const Words words = {title, subtitle, endText ? endText : kDefaultEndText};
-  if (!UseFonts(dir)) return snprintf(why, whySize, "the fonts cannot be opened"), kTitleUnfit;
+  // Without the fonts nothing is lettered: drawing the pictures says so.
+  if (!UseFonts(dir)) return kWordsFit;
   const long missing = MissingCharacter(kSerifBoldItalic, kThanksPlace.px, words.endText);
   mustFit[0] = words.title;
   mustFit[1] = words.endText;
