@@ -4,6 +4,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,38 @@ TEST(Lettering, FitsLongWordsSmallerOrOnTwoLinesAndCutsOnlyWhatCannotFit) {
   const std::string kept = cut.text[0];
   EXPECT_EQ(kept.substr(kept.size() - 3), "\xE2\x80\xA6") << "cut short with an ellipsis";
   EXPECT_EQ(kept.size() % 2, 1u) << "cut between characters, never inside one";
+  CloseFonts();
+}
+
+// Words on two lines break at a space, never before a dash, a comma, a closing mark or other
+// punctuation, and lose no character; only a line of one word too long is cut.
+TEST(Lettering, LinesBreakOnlyBeforeAWord) {
+  ASSERT_TRUE(UseFonts(nullptr));
+  const char* const kTitles[] = {
+      "Spotkanie zespołu — Kraków 2026",
+      "Incontro annuale - Roma , Napoli e Milano",
+      "codename Tolvane  ·  the lodge by the lake",
+      "Wyjazd integracyjny (dzień drugi) … i trzeci!",
+      "Sommerfest «Zürich» 2026 – alle dabei",
+  };
+  for (const char* title : kTitles) {
+    SCOPED_TRACE(title);
+    // Too wide for one line at any size the place allows, narrow enough for two.
+    const float width = TextWidth(kSans, 9, title) * 0.62f;
+    const Place place = {24, 9, 0, 0, width, 0, 100};
+    const Fitted f = FitText(kSans, place, title);
+    ASSERT_EQ(f.lines, 2);
+    EXPECT_FALSE(f.cut);
+    const std::string first = f.text[0], second = f.text[1];
+    EXPECT_NE(first.back(), ' ');
+    for (const char* mark : {"\xE2\x80\x94", "\xE2\x80\x93", "\xC2\xB7", "\xC2\xBB", "\xE2\x80\xA6",
+                             "-", ",", ")", " "})
+      EXPECT_NE(second.rfind(mark, 0), 0u) << "line two starts with '" << mark << "': " << second;
+    std::string joined = first + second, whole = title;
+    joined.erase(std::remove(joined.begin(), joined.end(), ' '), joined.end());
+    whole.erase(std::remove(whole.begin(), whole.end(), ' '), whole.end());
+    EXPECT_EQ(joined, whole) << "no character lost";
+  }
   CloseFonts();
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -333,7 +334,8 @@ TEST_F(Make, MadeShowPlaysToItsEndWithTheFirstPhotoInItsSlot) {
   EXPECT_EQ(made.status, kMadeOk) << made.err;
   EXPECT_EQ(made.out.find("PROBLEM"), std::string::npos) << made.out;
   EXPECT_NE(made.out.find("No problems"), std::string::npos) << made.out;
-  EXPECT_NE(made.out.find("Play it: cd " + showDir.string() + " && tolvane"), std::string::npos);
+  EXPECT_NE(made.out.find("Play it: cd " + showDir.string() + " && tolvane -fit\n"),
+            std::string::npos);
   EXPECT_TRUE(Leftovers().empty());
 
   // The folder's order is by number, IMG_2 turned upright (portrait) before IMG_10.
@@ -537,7 +539,16 @@ TEST_F(Make, RemakingKeepsEachCaptionWithItsPhotoAndThePresentersFiles) {
   EXPECT_EQ(Slurp(showDir / kRemovedCaptionFile), blocks[2]);
   EXPECT_NE(run.err.find("1 caption block of photos no longer in the show"), std::string::npos)
       << run.err;
-  EXPECT_EQ(run.out.find("template"), std::string::npos) << run.out;
+  // The new photo's block and a's, never touched, are still templates; the others are not.
+  EXPECT_NE(run.out.find("note     foto01.jpg (from a.jpg): caption still the template\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("note     foto02.jpg (from new.jpg): caption still the template\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("foto03.jpg (from"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("foto04.jpg (from"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n2 captions are still the template"), std::string::npos) << run.out;
   EXPECT_EQ(Slurp(showDir / "show.mp4"), video);
   EXPECT_EQ(Slurp(showDir / "notes/plan.txt"), "plan\n");
   EXPECT_FALSE(fs::exists(showDir / "gfx/foto05.jpg"));
@@ -670,6 +681,38 @@ TEST(NamedPipes, AreRefusedAndNeverWaitedOn) {
     EXPECT_EQ(run.status, c.status) << run.err << run.out;
     EXPECT_NE((run.err + run.out).find(c.says), std::string::npos) << run.err << run.out;
   }
+}
+
+// --version, and words that cannot be lettered: one line, status 2 (for --version 0),
+// nothing made.
+TEST_F(Make, VersionAndWordsThatCannotBeLettered) {
+  const std::string photo = Photo("a.jpg", kRed).string();
+  const std::string endless(300, 'W');
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  } kCases[] = {
+      {{photo, "--version"}, kMadeOk, "tolvane-make "},
+      {{photo, "--title", "Konferencja " + endless},
+       kMakeBadFile,
+       "--title: too long for two lines"},
+      {{photo, "--end-text", endless + " " + endless}, kMakeBadFile, "--end-text: too long"},
+      {{photo, "--end-text", "Dzi\xEAkuj\xEA"}, kMakeBadFile, "--end-text: not UTF-8"},
+      {{photo, "--end-text", "\xE8\xB0\xA2\xE8\xB0\xA2"},
+       kMakeBadFile,
+       "--end-text: the end picture's font has no U+8C22"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args.back().substr(0, 40));
+    const ShowRun run = MakeShow(c.args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    const std::string& said = c.status == kMadeOk ? run.out : run.err;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_FALSE(fs::exists(showDir));
+  }
+  ASSERT_EQ(MakeShow({photo, "--end-text", "Dziękujemy — do zobaczenia!"}).status, kMadeOk);
 }
 
 }  // namespace

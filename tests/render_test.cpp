@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include "showrun.h"
 #include "sounds.h"
 #include "testing.h"
+#include "text/text.h"
 
 namespace fs = std::filesystem;
 
@@ -703,12 +705,226 @@ TEST_F(RenderTest, BadOptionsAndFoldersSayWhatIsWrong) {
   const ShowRun help = Render(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: tolvane-render", 0), 0u) << help.out;
+  const ShowRun version = Render(dir, {"--check", "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("tolvane-render ", 0), 0u) << version.out;
+  EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
 
   fs::remove(dir / kFontFile);
   const ShowRun noFont = Render(dir, {"--frame", "0", "-o", "a.png"});
   EXPECT_EQ(noFont.status, 3);
   EXPECT_NE(noFont.err.find("couldn't load the caption font gfx/arial.ttf"), std::string::npos)
       << noFont.err;
+}
+
+// Lines of a command's standard output.
+std::vector<std::string> Lines(const fs::path& dir, const std::string& command) {
+  const fs::path out = dir / "lines.txt";
+  std::vector<std::string> lines;
+  if (system((command + " > '" + out.string() + "' 2>/dev/null").c_str()) != 0) return lines;
+  std::istringstream in(Slurp(out));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
+  return lines;
+}
+
+std::vector<std::string> ChapterTitles(const fs::path& dir, const fs::path& video) {
+  return Lines(dir, "ffprobe -v error -show_entries chapter_tags=title -of default=nw=1:nk=1 '" +
+                        video.string() + "'");
+}
+
+// The cues of a video's subtitle track as a player shows them: ffmpeg's ASS of a Matroska
+// SRT track unescaped; the text of each mov_text sample.
+std::vector<std::string> Cues(const fs::path& dir, const fs::path& video) {
+  std::vector<std::string> cues;
+  if (video.extension() == ".mkv") {
+    for (const std::string& line :
+         Lines(dir, "ffmpeg -v error -i '" + video.string() + "' -map 0:s:0 -f ass -")) {
+      if (line.rfind("Dialogue: ", 0) != 0) continue;
+      size_t at = 0;
+      for (int commas = 0; commas < 9; ++commas) at = line.find(',', at) + 1;
+      std::string cue;
+      for (size_t i = at; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && strchr("N{}\\", line[i + 1]))
+          cue += line[++i] == 'N' ? '\n' : line[i];
+        else
+          cue += line[i];
+      }
+      cues.push_back(cue);
+    }
+    return cues;
+  }
+  const fs::path raw = dir / "samples.bin";
+  const std::string command = "ffmpeg -v error -y -i '" + video.string() +
+                              "' -map 0:s:0 -c:s copy -f data '" + raw.string() + "'";
+  if (system(command.c_str()) != 0) return cues;
+  const std::string bytes = Slurp(raw);
+  for (size_t at = 0; at + 2 <= bytes.size();) {
+    const size_t length =
+        static_cast<unsigned char>(bytes[at]) << 8 | static_cast<unsigned char>(bytes[at + 1]);
+    if (length > 0) cues.push_back(bytes.substr(at + 2, length));
+    at += 2 + length;
+  }
+  return cues;
+}
+
+// Whole shows of 0 and 1 photos, and the ends of the demo's 19 (from its 18th slot) and of 50
+// (from the last slot):
+// a chapter for the opening, each slot from its first frame and the end picture; the captions
+// of every slot, the last one's included, in the video and in --subtitles.
+TEST_F(RenderTest, EverySlotHasItsChapterAndCaptions) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup ffmpeg)";
+  const struct {
+    int photos;
+    const char* from;
+    std::vector<std::string> chapters;  // "SECONDS TITLE"
+    int cues;
+    const char* lastCue;
+  } kCases[] = {
+      {0, "0", {"0 Opening", "13 End"}, 0, ""},
+      {1,
+       "0",
+       {"0 Opening", "13 Everyone, plus the minibus", "33 End"},
+       2,
+       "00:00:21,000 --> 00:00:33,000\nEveryone, plus the minibus\n"},
+      {19,
+       "353s",
+       {"0 The whole Quorlaks team", "20 Everyone, waving", "40 End"},
+       4,
+       "00:00:28,000 --> 00:00:40,000\nEveryone, waving\n"},
+      {50,
+       "993s",
+       {"0 Everyone, waving", "20 End"},
+       2,
+       "00:00:08,000 --> 00:00:20,000\nEveryone, waving\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.photos) + " photos");
+    Photos(c.photos);
+    const fs::path video = dir / "v.mkv", srt = dir / "v.srt";
+    const ShowRun run = Render(dir, {"--video", video.string(), "--fps", "25", "--from", c.from,
+                                     "--subtitles", srt.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Each chapter's start and title, a line each.
+    const std::vector<std::string> lines =
+        Lines(dir,
+              "ffprobe -v error -show_entries chapter=start_time:chapter_tags=title -of "
+              "default=nw=1:nk=1 '" +
+                  video.string() + "'");
+    std::vector<std::string> probed;
+    for (size_t i = 0; i + 1 < lines.size(); i += 2)
+      probed.push_back(lines[i].substr(0, lines[i].find('.')) + " " + lines[i + 1]);
+    EXPECT_EQ(probed, c.chapters);
+    const std::string cues = Slurp(srt);
+    const size_t last = cues.rfind("\n\n", cues.size() - 3);
+    const std::string lastBlock = cues.substr(last == std::string::npos ? 0 : last + 2);
+    EXPECT_EQ(lastBlock, c.cues ? std::to_string(c.cues) + "\n" + c.lastCue + "\n" : "") << cues;
+    EXPECT_EQ(Cues(dir, video).size(), static_cast<size_t>(c.cues));
+    for (int k = 1; k <= c.photos; ++k) fs::remove(show.Gfx(PhotoName(k).file));
+  }
+}
+
+// Captions that a track's reader would take for markup, for its own syntax or for the next
+// cue, and a names line that the show's reader cuts in the middle of a character: the
+// chapter titles and cues come back exactly as the show draws them, in both containers and
+// --subtitles, and --subtitles and --check are valid UTF-8.
+TEST_F(RenderTest, HostileCaptionsComeBackExactly) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup ffmpeg)";
+  std::string z;
+  for (int i = 0; i < 600; ++i) z += "\xC5\xBC";  // 1200 bytes: cut at 1023, in a character
+  const struct {
+    std::string names, description;
+    std::string title, cue;  // as they come back; the names line's cue is its title
+  } kCases[] = {
+      {"ends in a backslash \\",
+       "a < b > c & d\n{\\b1}bold? \\N \\h\n00:00:01,000 --> "
+       "00:00:02,000",
+       "ends in a backslash \\",
+       "a < b > c & d\n{\\b1}bold? \\N \\h\n"
+       "00:00:01,000 --> 00:00:02,000"},
+      {"eq = semi ; hash # <i>x</i> <<b>>", "   \n <font color=red>r</font> &amp; {Y:b} }{ \n",
+       "eq = semi ; hash # <i>x</i> <<b>>", "<font color=red>r</font> &amp; {Y:b} }{"},
+      {z, "  ", z.substr(0, 1022) + "\xEF\xBF\xBD", "-"},
+  };
+  std::string file;
+  for (const auto& c : kCases) file += c.names + "\n-\n" + c.description + "\n#\n";
+  Spit(dir / kCaptionFile, file);
+  Photos(3);
+  std::vector<std::string> titles = {"Opening"}, cues;
+  for (const auto& c : kCases) {
+    titles.push_back(c.title);
+    if (!c.cue.empty()) cues.push_back(c.cue);
+    cues.push_back(c.title);
+  }
+  titles.push_back("End");
+  for (const char* name : {"v.mkv", "v.mp4"}) {
+    SCOPED_TRACE(name);
+    const fs::path video = dir / name;
+    const ShowRun run = Render(
+        dir, {"--video", video.string(), "--fps", "25", "--subtitles", (dir / "v.srt").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ChapterTitles(dir, video), titles);
+    EXPECT_EQ(Cues(dir, video), cues);
+  }
+  std::vector<std::string> srtCues;
+  std::istringstream srt(Slurp(dir / "v.srt"));
+  for (std::string line, cue; std::getline(srt, line);) {
+    if (line.find(" --> ") == 12) {
+      for (cue.clear(); std::getline(srt, line) && !line.empty();) cue += line + "\n";
+      srtCues.push_back(cue);
+    }
+  }
+  ASSERT_EQ(srtCues.size(), cues.size());
+  // The check quotes the names line too wide for the screen: whole characters too.
+  const ShowRun check = Render(dir, {"--check"});
+  EXPECT_NE(check.out.find("\xEF\xBF\xBD\""), std::string::npos);
+  srtCues.push_back(check.out);
+  for (const std::string& text : srtCues) {
+    int length = 0;
+    for (const char* p = text.c_str(); *p; p += length) ASSERT_GE(NextUtf8(p, length), 0) << text;
+  }
+}
+
+// --subtitles takes its name only with the video: after an export that fails or is stopped,
+// an older file of that name is as it was and no part of the new one is left.
+TEST_F(RenderTest, SubtitlesArePlacedOnlyWithTheVideo) {
+  const fs::path bin = dir / "bin";
+  fs::create_directories(bin);
+  Spit(bin / "ffmpeg", "#!/bin/sh\ncat > /dev/null\nexit 1\n");
+  fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+  Photos(1);
+  const std::string old = "1\n00:00:01,000 --> 00:00:02,000\nmine\n\n";
+  Spit(dir / "v.srt", old);
+  auto partial = [&] {
+    for (const auto& entry : fs::directory_iterator(dir))
+      if (entry.path().filename().string().rfind("v.srt.", 0) == 0) return true;
+    return false;
+  };
+  for (int signal : {0, SIGINT}) {
+    SCOPED_TRACE(signal ? "stopped" : "failed");
+    if (signal) Spit(bin / "ffmpeg", "#!/bin/sh\nexec sleep 60\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (chdir(dir.c_str()) != 0) _exit(127);
+      setenv("PATH", (bin.string() + ":/usr/bin:/bin").c_str(), 1);
+      freopen("/dev/null", "w", stderr);
+      execl(TOLVANE_RENDER, TOLVANE_RENDER, "--video", "v.mp4", "--to", "1500", "--subtitles",
+            "v.srt", nullptr);
+      _exit(127);
+    }
+    for (int i = 0; signal && i < 6000 && !partial(); ++i) usleep(10000);
+    if (signal) kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (signal)
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    else
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 4) << status;
+    EXPECT_EQ(Slurp(dir / "v.srt"), old);
+    EXPECT_FALSE(partial());
+    EXPECT_FALSE(fs::exists(dir / "v.mp4"));
+  }
 }
 
 }  // namespace

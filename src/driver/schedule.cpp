@@ -15,6 +15,15 @@ int EndPictureStart() {
   return ENDTIME - kEndPicture;
 }
 
+// fotos is the index of the last photo.
+int PhotoSlots() {
+  return fotos + 1;
+}
+
+int SlotStart(int k) {
+  return kFirstSlot + k * kSlotLength;
+}
+
 // SDL 1.2 fills through MMX stores that go around the cache: several times slower than memset,
 // and the pass draws over those rows at once. A canvas in plain memory is cleared with memset.
 void FillBlack() {

@@ -51,6 +51,10 @@ void StepTo(int to, Passes between);
 void Render(int frame);
 // The first frame of the end picture: the photo slots end there.
 int EndPictureStart();
+// The number of photo slots: one per photo found.
+int PhotoSlots();
+// The first frame of photo slot `k`, counted from 0.
+int SlotStart(int k);
 // The show's last step, the first after the fade: the step that ends the show.
 int LastFrame();
 

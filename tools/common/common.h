@@ -11,6 +11,8 @@
 __attribute__((format(printf, 2, 3))) bool Fail(const char* program, const char* format, ...);
 // The same, then "Try 'PROGRAM --help'." on a line of its own: for a bad command line.
 __attribute__((format(printf, 2, 3))) bool FailUsage(const char* program, const char* format, ...);
+// "PROGRAM VERSION" on standard output, as tolvane --version says it.
+void PrintVersion(const char* program);
 
 // Files.
 

@@ -1,4 +1,4 @@
-// How a tool says what went wrong.
+// How a tool says what went wrong, and which version it is.
 #include <cstdarg>
 
 #include "common.h"
@@ -24,4 +24,8 @@ bool FailUsage(const char* program, const char* format, ...) {
   va_end(args);
   fprintf(stderr, "Try '%s --help'.\n", program);
   return false;
+}
+
+void PrintVersion(const char* program) {
+  printf("%s %s\n", program, TOLVANE_VERSION);
 }

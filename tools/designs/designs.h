@@ -21,7 +21,16 @@ extern const char* const kDesignFiles[kDesigns];
 // 600 pixels; the background and the end picture stay the screen's size. False when a font
 // is missing or the file cannot be written. One thread at a time: there is one canvas.
 bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
-                 const char* fontDir);
+                 const char* fontDir, const char* endText = nullptr);
+// The large words of the end picture unless the presenter gives others.
+constexpr char kDefaultEndText[] = "Thank you!";
+// Whether the title and the end text (null: kDefaultEndText) can be lettered whole on every
+// design, each in two lines at most, broken at spaces; the end text also in valid UTF-8 and
+// with every character in its face. If not, which words cannot, with the reason in `why`. A
+// subtitle too long is cut short instead. Without the fonts, kWordsFit: WriteDesign fails.
+enum WordsFitting { kWordsFit, kTitleUnfit, kEndTextUnfit };
+WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText,
+                      const char* fontDir, char* why, size_t whySize);
 // The same design with the demo meeting's own words, as the demo show has it.
 bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
 
@@ -93,7 +102,8 @@ void CloseFonts();
 
 // Where a design letters its words: at `px` on one line with its top at `y` as designed;
 // words too wide for `width` go smaller (down to `minPx`) or onto two lines, centred between
-// `top` and `bottom`, and are cut short with an ellipsis only if they fit no other way.
+// `top` and `bottom`, and are cut short with an ellipsis only if they fit no other way. Lines
+// break only at spaces, never before a dash, a comma or other punctuation.
 struct Place {
   int px, minPx;
   float gap;  // between characters at `px`; it shrinks with the type
@@ -102,10 +112,14 @@ struct Place {
 constexpr size_t kFittedBytes = 1024;
 struct Fitted {
   int px, lines;       // no lines: no words
+  bool cut;            // the words did not fit whole: cut short, or the first line's alone
   float gap, y, skip;  // skip: from one line's top to the next one's
   char text[2][kFittedBytes];
 };
 Fitted FitText(Face face, const Place& place, const char* utf8);
+// The first character of `utf8` that the face lacks (past U+FFFF SDL_ttf draws none), -1 for
+// a byte that is no UTF-8, or 0 when it has them all.
+long MissingCharacter(Face face, int px, const char* utf8);
 int FittedWidth(Face face, const Fitted& fitted);
 void DrawFitted(Face face, const Fitted& fitted, float cx, Colour top, Colour bottom, float op = 1);
 

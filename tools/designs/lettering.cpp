@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+
+#include "text/text.h"
 
 namespace draw {
 
@@ -151,16 +154,41 @@ static void Copy(char* to, const char* from, size_t n) {
   to[n] = 0;
 }
 
-// Splits `utf8` at the space that makes the wider of the two lines narrowest.
+// Characters that do not start a line: dashes, closing marks, and punctuation that belongs to
+// the word before.
+static bool StartsNoLine(const char* utf8) {
+  int length = 0;
+  const long c = NextUtf8(utf8, length);
+  static const long kMarks[] = {'-',    ',',    '.',    ';',    ':',    '!',    '?',
+                                ')',    ']',    '}',    '%',    0x00B7, 0x00BB, 0x203A,
+                                0x2010, 0x2011, 0x2012, 0x2013, 0x2014, 0x2015, 0x2212,
+                                0x2019, 0x201D, 0x2026, 0x3001, 0x3002, 0xFF0C, 0xFF0E};
+  return std::find(std::begin(kMarks), std::end(kMarks), c) != std::end(kMarks);
+}
+
+// Whether a line may break at byte i, the last space of a run: words on both sides, and the
+// second line starting with no punctuation. The break's spaces go with it.
+static bool BreakAt(const char* utf8, size_t i) {
+  return i > 0 && utf8[i] == ' ' && utf8[i + 1] && utf8[i + 1] != ' ' &&
+         !StartsNoLine(utf8 + i + 1);
+}
+
+// The text before a break at i, without the spaces that lead to it.
+static size_t FirstLineBytes(const char* utf8, size_t i) {
+  while (i > 0 && utf8[i - 1] == ' ') --i;
+  return i;
+}
+
+// Splits `utf8` at the break that makes the wider of the two lines narrowest.
 static void Split(const Fitted& f, Face face, const char* utf8, char* first, char* second) {
   int best = -1;
   const size_t length = strlen(utf8);
   Copy(first, utf8, length);
   second[0] = 0;
   for (size_t i = 1; i + 1 < length; ++i) {
-    if (utf8[i] != ' ') continue;
+    if (!BreakAt(utf8, i) || FirstLineBytes(utf8, i) == 0) continue;
     char a[kFittedBytes], b[kFittedBytes];
-    Copy(a, utf8, i);
+    Copy(a, utf8, FirstLineBytes(utf8, i));
     Copy(b, utf8 + i + 1, length - i - 1);
     const int wider =
         std::max(SpacedWidth(face, f.px, a, f.gap), SpacedWidth(face, f.px, b, f.gap));
@@ -195,9 +223,9 @@ static void FillFirst(Fitted& f, Face face, const char* utf8, float width) {
   f.text[1][0] = 0;
   if (f.lines < 2) return;
   for (size_t i = length; i-- > 1;) {
-    if (utf8[i] != ' ') continue;
+    if (!BreakAt(utf8, i) || FirstLineBytes(utf8, i) == 0) continue;
     char a[kFittedBytes];
-    Copy(a, utf8, i);
+    Copy(a, utf8, FirstLineBytes(utf8, i));
     if (SpacedWidth(face, f.px, a, f.gap) > width) continue;
     strcpy(f.text[0], a);
     Copy(f.text[1], utf8 + i + 1, length - i - 1);
@@ -232,6 +260,7 @@ Fitted FitText(Face face, const Place& place, const char* utf8) {
   }
   // Too long even at the smallest size: as many words as fit on the first line, the rest cut
   // short on the second, if the box holds two.
+  f.cut = true;
   f.px = place.minPx;
   const float height = LineHeight(face, f.px, false);
   f.lines = f.skip + height <= room ? 2 : 1;
@@ -240,6 +269,18 @@ Fitted FitText(Face face, const Place& place, const char* utf8) {
   if (!f.text[1][0]) f.lines = 1;
   f.y = place.top + (room - ((f.lines - 1) * f.skip + height)) / 2;
   return f;
+}
+
+long MissingCharacter(Face face, int px, const char* utf8) {
+  TTF_Font* font = FontOf(face, px);
+  for (const char* p = utf8; font && *p;) {
+    int length = 0;
+    const long c = NextUtf8(p, length);
+    p += length;
+    if (c < 0) return c;
+    if (c > 0xFFFF || !TTF_GlyphIsProvided(font, static_cast<Uint16>(c))) return c;
+  }
+  return 0;
 }
 
 int FittedWidth(Face face, const Fitted& f) {

@@ -24,19 +24,33 @@ const char* const kDesignFiles[kDesigns] = {
     kShowPictures[kPictureEnd].file, kShowPictures[kPictureOhen].file,
     kShowPictures[kPictureLoad].file};
 
-// The words of a design: null or "" for none.
+// The words of a design: null or "" for none; the end picture's large words, null for
+// kDefaultEndText.
 struct Words {
   const char* title;
   const char* subtitle;
+  const char* endText;
 };
 
 // The demo meeting's words on each design, in the order of Design.
 static const Words kDemoWords[kDesigns] = {
-    {"Quorlaks internal meeting #1", "codename Tolvane  \xC2\xB7  the lodge by the lake"},
-    {"QUORLAKS", "codename Tolvane"},
-    {"See you at meeting #2", "Quorlaks internal meeting #1  \xC2\xB7  codename Tolvane"},
-    {"Tolvane", "Quorlaks internal meeting #1"},
-    {nullptr, nullptr}};
+    {"Quorlaks internal meeting #1", "codename Tolvane  \xC2\xB7  the lodge by the lake", nullptr},
+    {"QUORLAKS", "codename Tolvane", nullptr},
+    {"See you at meeting #2", "Quorlaks internal meeting #1  \xC2\xB7  codename Tolvane", nullptr},
+    {"Tolvane", "Quorlaks internal meeting #1", nullptr},
+    {nullptr, nullptr, nullptr}};
+
+// Words that must be lettered whole, while WordsFit draws the designs, and the first of them
+// that was not: null for none.
+static const char* mustFit[2] = {nullptr, nullptr};
+static const char* unfit = nullptr;
+
+// FitText, noting words that must fit whole and did not.
+static Fitted Fit(Face face, const Place& place, const char* utf8) {
+  const Fitted f = FitText(face, place, utf8);
+  if (f.cut && !unfit && utf8 && (utf8 == mustFit[0] || utf8 == mustFit[1])) unfit = utf8;
+  return f;
+}
 
 // Paints everything outside the ellipse with `c`, antialiasing its rim.
 static void MaskOutside(float cx, float cy, float r, Colour c) {
@@ -76,7 +90,7 @@ static void Background(const Words& words) {
       Circle(x, y, 0.8f, kTeal, 0.18f);
     }
 
-  Fitted headline = FitText(kSansBold, kHeadlinePlace, words.title);
+  Fitted headline = Fit(kSansBold, kHeadlinePlace, words.title);
   headline.y += 2;  // its shadow
   DrawFitted(kSansBold, headline, 321, kBlack, kBlack, 0.5f);
   headline.y -= 2;
@@ -123,7 +137,7 @@ constexpr Place kMarkPlace = {50, 12, 4, 4, kLogoMaxWidth - 2 * kLogoMargin, 2, 
 constexpr Place kLogoTaglinePlace = {19, 9, 0, 78, kLogoMaxWidth - 2 * kLogoMargin, 74, 108};
 
 static void Logo(const Words& words) {
-  const Fitted mark = FitText(kSansBold, kMarkPlace, words.title);
+  const Fitted mark = Fit(kSansBold, kMarkPlace, words.title);
   const Fitted tagline = FitText(kSansOblique, kLogoTaglinePlace, words.subtitle);
   const int widest = std::max(FittedWidth(kSansBold, mark), FittedWidth(kSansOblique, tagline));
   const int side = std::max(0, (widest + 2 * kLogoMargin - kLogoWidth + 1) / 2);
@@ -179,7 +193,7 @@ static void Loading(const Words& words) {
   for (int i = 0; i < 3; ++i) MaskOutside(cx, cy, r + 3 + i, kBlack);
   for (float a = 0; a < 6.2832f; a += 0.01f)
     Circle(cx + (r + 1.5f) * std::cos(a), cy + (r + 1.5f) * std::sin(a), 1.2f, kTeal, 0.08f);
-  const Fitted name = FitText(kSerifBoldItalic, kNamePlace, words.title);
+  const Fitted name = Fit(kSerifBoldItalic, kNamePlace, words.title);
   const Fitted tagline = FitText(kSans, kLoadingTaglinePlace, words.subtitle);
   const int widest = std::max(FittedWidth(kSerifBoldItalic, name), FittedWidth(kSans, tagline));
   const int side = std::max(0, (widest + 2 * kLoadingMargin - kLoadingWidth + 1) / 2);
@@ -197,7 +211,10 @@ static void LoadingCorner() {
   RoundRect(40, 33, 120, 39, 3, kTeal);
 }
 
-// The end picture's words: the farewell under the thanks, the footer at the foot.
+// The end picture's words: the thanks, with a shadow down and to the right, the farewell
+// under it, the footer at the foot.
+constexpr Place kThanksPlace = {72, 24, 0, 80, 600, 70, 176};
+constexpr int kThanksShadow = 3;
 constexpr Place kFarewellPlace = {26, 9, 0, 182, 600, 176, 250};
 constexpr Place kFooterPlace = {13, 8, 0, 452, 600, 444, 478};
 
@@ -231,10 +248,13 @@ static void Ending(const Words& words) {
   Pine(34, 470, 230, {10, 8, 24});
   Pine(606, 470, 240, {10, 8, 24});
 
-  TextCentred(kSerifBoldItalic, 72, "Thank you!", 323, 83, kBlack, kBlack, 0.45f);
-  TextCentred(kSerifBoldItalic, 72, "Thank you!", 320, 80, kWhite, {255, 215, 160});
-  DrawFitted(kSans, FitText(kSans, kFarewellPlace, words.title), 320, {255, 240, 225},
-             {240, 200, 170});
+  const Fitted thanks =
+      Fit(kSerifBoldItalic, kThanksPlace, words.endText ? words.endText : kDefaultEndText);
+  Fitted shadow = thanks;
+  shadow.y += kThanksShadow;
+  DrawFitted(kSerifBoldItalic, shadow, 320 + kThanksShadow, kBlack, kBlack, 0.45f);
+  DrawFitted(kSerifBoldItalic, thanks, 320, kWhite, {255, 215, 160});
+  DrawFitted(kSans, Fit(kSans, kFarewellPlace, words.title), 320, {255, 240, 225}, {240, 200, 170});
   DrawFitted(kSans, FitText(kSans, kFooterPlace, words.subtitle), 320, {200, 190, 210},
              {200, 190, 210});
 }
@@ -264,8 +284,35 @@ static bool Write(Design which, const char* path, const Words& words, const char
 }
 
 bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
-                 const char* dir) {
-  return Write(which, path, {title, subtitle}, dir);
+                 const char* dir, const char* endText) {
+  return Write(which, path, {title, subtitle, endText ? endText : kDefaultEndText}, dir);
+}
+
+WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText, const char* dir,
+                      char* why, size_t whySize) {
+  const Words words = {title, subtitle, endText ? endText : kDefaultEndText};
+  // Without the fonts nothing is lettered: drawing the pictures says so.
+  if (!UseFonts(dir)) return kWordsFit;
+  const long missing = MissingCharacter(kSerifBoldItalic, kThanksPlace.px, words.endText);
+  mustFit[0] = words.title;
+  mustFit[1] = words.endText;
+  unfit = nullptr;
+  if (missing == 0) {
+    Background(words);
+    Logo(words);
+    Ending(words);
+    Loading(words);
+  }
+  CloseFonts();
+  mustFit[0] = mustFit[1] = nullptr;
+  if (missing < 0) snprintf(why, whySize, "not UTF-8");
+  if (missing > 0)
+    snprintf(why, whySize, "the end picture's font has no U+%04lX: it cannot be drawn", missing);
+  if (missing != 0) return kEndTextUnfit;
+  if (!unfit) return kWordsFit;
+  snprintf(why, whySize, "too long for two lines on %s: shorten it",
+           unfit == words.title ? "the pictures" : "the end picture");
+  return unfit == words.title ? kTitleUnfit : kEndTextUnfit;
 }
 
 bool WriteDemoDesign(Design which, const char* path, const char* dir) {

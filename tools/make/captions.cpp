@@ -152,8 +152,14 @@ bool ComposeCaptions(std::string& captions, std::string& removed, bool& isTempla
     if (photos[i].bad) continue;
     const int k = old ? OldPhotoOf(photos[i], *old, taken) : -1;
     const bool kept = k >= 0 && k < static_cast<int>(file.blocks.size());
-    captions += kept ? file.blocks[k] : TemplateBlock(photos[i]);
+    const std::string block = kept ? file.blocks[k] : TemplateBlock(photos[i]);
+    captions += block;
     if (kept) isTemplate = false;
+    // A template, or an old template never touched: the block's lines before its end line.
+    const unsigned long long digest = Digest(block.data(), block.rfind('\n', block.size() - 2) + 1);
+    photos[i].captionTemplate =
+        !kept || (old->photo[k].captionTemplate && old->photo[k].caption == digest);
+    photos[i].caption = digest;
   }
   captions += file.tail;
   for (size_t k = 0; k < file.blocks.size(); ++k)

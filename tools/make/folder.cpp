@@ -482,7 +482,8 @@ static int WritePicture(const char* dir, Design design, const char* own, bool lo
   char path[kMakePath], why[256];
   snprintf(path, sizeof path, "%s/%s", dir, kDesignFiles[design]);
   if (!own) {
-    if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR)) return kMadeOk;
+    if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR, made.endText))
+      return kMadeOk;
     Fail(kMakeProgram, "cannot draw %s", path);
     return kMakeWrite;
   }
@@ -511,6 +512,8 @@ static bool WriteRecord(const char* dir, bool isTemplate, const std::string& cap
     p.digest = photos[i].digest;
     p.width = photos[i].width;
     p.height = photos[i].height;
+    p.captionTemplate = photos[i].captionTemplate;
+    p.caption = photos[i].caption;
   }
   record.isTemplate = isTemplate;
   record.captions = Digest(captions.data(), captions.size());

@@ -8,12 +8,21 @@
 #include <initializer_list>
 
 #include "common.h"
+#include "designs.h"
 #include "make.h"
 #include "render.h"
 
-// The presenter's own files, each read as the folder will use it, before anything is made.
+// The presenter's own files, each read as the folder will use it, and the words to be
+// lettered, before anything is made.
 static int CheckOwnFiles() {
   char why[256];
+  const WordsFitting words =
+      WordsFit(made.title, made.subtitle, made.endText, TOLVANE_FONT_DIR, why, sizeof why);
+  if (words != kWordsFit) {
+    fprintf(stderr, "tolvane-make: %s: %s; nothing was made\n",
+            words == kTitleUnfit ? "--title" : "--end-text", why);
+    return kMakeBadFile;
+  }
   for (const char* picture : {made.background, made.logo, made.end})
     if (picture && !CanOpenPicture(picture, why, sizeof why)) {
       fprintf(stderr, "tolvane-make: %s: %s\n", picture, why);
@@ -127,10 +136,13 @@ static int CheckMadeShow(int shown) {
   char length[32], word[2 * kMakePath];
   FormatTime(last, length, sizeof length);
   ShellWord(made.showDir, word, sizeof word);
-  printf(
-      "Made %s: %d photo%s, a show of %s after its loading screen.\n"
-      "Play it: cd %s && tolvane\n",
-      made.showDir, shown, shown == 1 ? "" : "s", length, word);
+  printf("Made %s: %d photo%s, a show of %s after its loading screen.\n", made.showDir, shown,
+         shown == 1 ? "" : "s", length);
+  if (templateCaptions > 0)
+    printf("%d caption%s still the template: write %s in %s/%s.\n", templateCaptions,
+           templateCaptions == 1 ? " is" : "s are", templateCaptions == 1 ? "it" : "them",
+           made.showDir, kCaptionFile);
+  printf("Play it: cd %s && tolvane -fit\n", word);
   return status == kExitDone ? kMadeOk : kMadeWithProblems;
 }
 
@@ -166,6 +178,10 @@ int main(int argc, char** argv) {
   if (!ParseMakeOptions(argc, argv)) return kMakeUsage;
   if (made.help) {
     PrintMakeUsage(stdout);
+    return kMadeOk;
+  }
+  if (made.version) {
+    PrintVersion(kMakeProgram);
     return kMadeOk;
   }
   if (!StartVips(argv[0])) return kMakeWrite;

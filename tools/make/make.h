@@ -15,9 +15,10 @@
 // Exit statuses.
 constexpr int kMadeOk = 0;
 constexpr int kMadeWithProblems = 1;  // made, but the check reports a PROBLEM
-constexpr int kMakeBadFile = 2;       // a photo, picture, caption or music file cannot be used
-constexpr int kMakeUsage = 3;         // a bad command line, too many photos, SHOWDIR exists
-constexpr int kMakeWrite = 4;         // the folder cannot be written
+constexpr int kMakeBadFile =
+    2;                         // a photo, picture, caption or music file, or a text, cannot be used
+constexpr int kMakeUsage = 3;  // a bad command line, too many photos, SHOWDIR exists
+constexpr int kMakeWrite = 4;  // the folder cannot be written
 
 constexpr int kMakePath = 4096;
 // The program's name in its messages.
@@ -30,13 +31,14 @@ constexpr int kLogoMaxWidth = 600, kLogoMaxHeight = 360;
 enum PhotoOrder { kOrderGiven, kOrderDate };
 
 struct MakeOptions {
-  bool help;
+  bool help, version;
   char showDir[kMakePath];  // -o, as given
   bool force, skipBad, fill;
   PhotoOrder order;
   unsigned char matte[3];  // --matte, sRGB
   const char* title;       // UTF-8, or null
   const char* subtitle;
+  const char* endText;  // --end-text, UTF-8, or null for the end picture's own words
   const char *background, *logo, *end, *captions, *music;  // presenter's files, or null
   const char** inputs;                                     // the photos and folders named, in order
   int inputCount;
@@ -64,6 +66,8 @@ struct Photo {
   char warning[256];          // the first warning libvips gave while reading it, or ""
   int width, height;          // its size upright, once prepared
   unsigned long long digest;  // FileDigest of its bytes, once prepared
+  bool captionTemplate;       // its caption block is a template, with CaptionDigest:
+  unsigned long long caption;
 };
 // The photos in slot order; photoCount counts every file named, even past kMaxPhotos,
 // of which only the first are kept.

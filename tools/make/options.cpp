@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common.h"
+#include "designs.h"
 #include "make.h"
 
 MakeOptions made;
@@ -28,7 +29,10 @@ void PrintMakeUsage(FILE* stream) {
           "  --matte COLOUR      the matte around a photo and under its transparency: a name\n"
           "                      (black, white, grey, ...) or #RRGGBB (default black)\n"
           "  --title TEXT        the presenter's title on the background, logo, end picture and\n"
-          "                      loading screen (UTF-8); --subtitle TEXT a second, smaller line\n"
+          "                      loading screen (UTF-8); --subtitle TEXT a second, smaller line;\n"
+          "                      broken into two lines only at spaces, a title too long for\n"
+          "                      two lines refused\n"
+          "  --end-text TEXT     the large words of the end picture (default \"%s\")\n"
           "  --background FILE   the presenter's own background, scaled to fill %dx%d\n"
           "  --end FILE          the presenter's own end picture, scaled to fill %dx%d\n"
           "  --logo FILE         the presenter's own logo, fitted into %dx%d, transparency kept\n"
@@ -38,6 +42,7 @@ void PrintMakeUsage(FILE* stream) {
           "                      file that the show and tolvane-render both play\n"
           "  --skip-bad          leave out photos that cannot be read, with a warning\n"
           "  -h, --help          this text\n"
+          "  --version           the program's version\n"
           "\n"
           "Nothing is overwritten: the folder is made beside SHOWDIR under another name and\n"
           "takes its name only when complete, never over a folder that appeared meanwhile.\n"
@@ -45,10 +50,10 @@ void PrintMakeUsage(FILE* stream) {
           "cannot be read or decoded stops it, and nothing is left behind.\n"
           "\n"
           "Exit status: 0 made, 1 made but the check reports a problem, 2 a file named cannot\n"
-          "be read or decoded, 3 bad usage (too many photos, SHOWDIR exists), 4 the folder\n"
-          "cannot be written (a full disk, no permission).\n",
-          kMakeProgram, kPhotoWidth, kPhotoHeight, kMaxPhotos, kScreenWidth, kScreenHeight,
-          kScreenWidth, kScreenHeight, kLogoMaxWidth, kLogoMaxHeight);
+          "be read or decoded, or a text cannot be lettered, 3 bad usage (too many photos,\n"
+          "SHOWDIR exists), 4 the folder cannot be written (a full disk, no permission).\n",
+          kMakeProgram, kPhotoWidth, kPhotoHeight, kMaxPhotos, kDefaultEndText, kScreenWidth,
+          kScreenHeight, kScreenWidth, kScreenHeight, kLogoMaxWidth, kLogoMaxHeight);
 }
 
 bool ReadColour(const char* text, unsigned char rgb[3]) {
@@ -78,6 +83,7 @@ static bool TakeValue(const char* option, const char* value) {
   const char** text = nullptr;
   if (strcmp(option, "--title") == 0) text = &made.title;
   if (strcmp(option, "--subtitle") == 0) text = &made.subtitle;
+  if (strcmp(option, "--end-text") == 0) text = &made.endText;
   if (strcmp(option, "--background") == 0) text = &made.background;
   if (strcmp(option, "--logo") == 0) text = &made.logo;
   if (strcmp(option, "--end") == 0) text = &made.end;
@@ -115,6 +121,7 @@ static bool SetFlag(const char* arg) {
   if (strcmp(arg, "--skip-bad") == 0) return made.skipBad = true;
   if (strcmp(arg, "--fill") == 0) return made.fill = true;
   if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0) return made.help = true;
+  if (strcmp(arg, "--version") == 0) return made.version = true;
   return false;
 }
 
@@ -145,7 +152,7 @@ bool ParseMakeOptions(int argc, char** argv) {
     if (i + 1 >= argc) return FailUsage(kMakeProgram, "%s needs a value (or is unknown)", arg);
     if (!TakeValue(arg, argv[++i])) return false;
   }
-  if (made.help) return true;
+  if (made.help || made.version) return true;
   if (!made.showDir[0]) return FailUsage(kMakeProgram, "no show folder: name it with -o SHOWDIR");
   if (made.inputCount == 0)
     return FailUsage(kMakeProgram, "no photos: name photo files or folders of photos");

@@ -255,27 +255,6 @@ static long CodePoint(const char* text, int& length) {
   return static_cast<unsigned char>(*text);
 }
 
-// A code point as UTF-8 into `out` (5 bytes): the check's lines are UTF-8.
-static void EncodeUtf8(long code, char* out) {
-  unsigned char* o = reinterpret_cast<unsigned char*>(out);
-  if (code < 0x80) {
-    *o++ = static_cast<unsigned char>(code);
-  } else if (code < 0x800) {
-    *o++ = static_cast<unsigned char>(0xC0 | code >> 6);
-    *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    *o++ = static_cast<unsigned char>(0xE0 | code >> 12);
-    *o++ = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
-    *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
-  } else {
-    *o++ = static_cast<unsigned char>(0xF0 | code >> 18);
-    *o++ = static_cast<unsigned char>(0x80 | (code >> 12 & 0x3F));
-    *o++ = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
-    *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
-  }
-  *o = '\0';
-}
-
 // Reports each character of a caption that the font has no glyph for, once each: the
 // show draws the font's sign for a missing character in its place, or U+FFFD for one past
 // the 16 bits SDL_ttf 2.0 takes.
@@ -326,9 +305,11 @@ static void ReportWideLines(int caption, const char* what, TTF_Font* font, const
     char* end = strchr(line, '\n');
     if (end) *end = '\0';
     const int width = LineWidth(font, line);
+    char shown[kTextBufferSize];
+    ShownText(line, captionEncoding, shown, sizeof shown);
     if (width > limit)
       Say("PROBLEM", "caption %d, %s line %d is %d px wide, more than %d: %s: \"%s\"", caption,
-          what, number + 1, width, limit, consequence, line);
+          what, number + 1, width, limit, consequence, shown);
     line = end ? end + 1 : nullptr;
   }
 }
@@ -439,21 +420,39 @@ static void CheckCaptionSource() {
       static_cast<int>(strcspn(why, "\n")), why, texts);
 }
 
-// A caption file still as tolvane-make wrote it: its record keeps the template's digest.
-static void CheckTemplate() {
+int templateCaptions = 0;
+
+// The file name of a path, without its folders.
+static const char* BaseName(const char* path) {
+  const char* slash = strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
+// A caption file still as tolvane-make wrote it, and each photo whose caption block still is:
+// its record keeps the template's digests.
+static void CheckTemplate(int photos) {
   static ShowSources record;
   unsigned long long digest = 0;
-  if (captionSource && ReadSources(kSourcesFile, record) && record.isTemplate &&
-      FileDigest(captionSource, digest) && digest == record.captions)
+  templateCaptions = 0;
+  if (!captionSource || !ReadSources(kSourcesFile, record)) return;
+  if (record.isTemplate && FileDigest(captionSource, digest) && digest == record.captions)
     Say("note",
         "%s is still the template tolvane-make wrote: each caption shows its photo's date and "
         "file name until you write your own",
         captionSource);
+  for (int k = 0; k < photos && k < record.photos && k < texts; ++k) {
+    const PhotoSource& source = record.photo[k];
+    if (!source.captionTemplate || CaptionDigest(texty[k]) != source.caption) continue;
+    char from[kPathSize];
+    ShownText(BaseName(source.path), kUtf8, from, sizeof from);
+    Say("note", "%s (from %s): caption still the template", PhotoName(k + 1).file, from);
+    ++templateCaptions;
+  }
 }
 
 static void CheckCaptions(int photos) {
   CheckCaptionSource();
-  CheckTemplate();
+  CheckTemplate(photos);
   const int shown = photos < texts ? photos : texts;
   for (int c = 0; c < shown; ++c) CheckCaption(c);
   if (photos > texts)

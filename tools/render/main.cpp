@@ -1,10 +1,15 @@
 // tolvane-render: see PrintUsage and docs/man/tolvane-render.1.
+#include "common.h"
 #include "render.h"
 
 int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv)) return kExitUsage;
   if (settings.job == kHelp) {
     PrintUsage(stdout);
+    return kExitDone;
+  }
+  if (settings.job == kVersion) {
+    PrintVersion("tolvane-render");
     return kExitDone;
   }
   // Before loading a whole show for nothing.

@@ -41,6 +41,7 @@ void PrintUsage(FILE* stream) {
           "                            a line: photos (their number), first-slot, end-picture,\n"
           "                            fade, last (the step that ends the show)\n"
           "  -h, --help                this text\n"
+          "  --version                 the program's version\n"
           "\n"
           "A, B are frame numbers, or seconds when followed by s (12.5s).\n"
           "Options:\n"
@@ -133,6 +134,10 @@ static bool WasGiven(const char* name) {
 // Each option reads its value, if it takes one; false once it has said what is wrong.
 static bool Help(const char*) {
   settings.job = kHelp;
+  return true;
+}
+static bool Version(const char*) {
+  settings.job = kVersion;
   return true;
 }
 static bool Check(const char*) {
@@ -240,6 +245,7 @@ static const Option kOptions[] = {
     {"--check", nullptr, false, nullptr, Check},
     {"--timeline", nullptr, false, nullptr, Timeline},
     {"-h", "--help", false, nullptr, Help},
+    {"--version", nullptr, false, nullptr, Version},
     {"-v", "--verbose", false, nullptr, Verbose},
 };
 
@@ -344,7 +350,7 @@ bool ParseOptions(int argc, char** argv) {
 
   for (int i = 1; i < argc; ++i) {
     if (!ReadArgument(argc, argv, i)) return false;
-    if (settings.job == kHelp) return true;
+    if (settings.job == kHelp || settings.job == kVersion) return true;
   }
   if (!Validate()) return false;
   // Drawn at the screen's resolution, the show is drawn as a screen of today shows it.

@@ -8,6 +8,7 @@
 
 #include "assets/assets.h"
 #include "driver/show.h"
+#include "text/text.h"
 
 // Exit statuses.
 constexpr int kExitDone = 0;
@@ -20,7 +21,7 @@ constexpr int kPathSize = 4096;
 
 // What one run does, from the command line.
 
-enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kTimeline, kHelp };
+enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kTimeline, kHelp, kVersion };
 
 constexpr int kUnset = -1;
 constexpr int kDefaultEvery = 100;  // frames between pictures of a sequence: one a second
@@ -83,6 +84,15 @@ bool Exists(const char* path);
 // (the caption file): an output must not replace it. Says so when it is.
 bool IsRunInput(const char* path);
 
+// Caption text in UTF-8 (showntext.cpp).
+
+// A code point as UTF-8 into `out` (room for 5 bytes, 0-terminated); returns its bytes.
+size_t EncodeUtf8(long code, char* out);
+// `text`, read in `encoding`, as the show draws it, into `out` as UTF-8 of at most `size` - 1
+// bytes, cut only between characters: Latin-1 widened, a byte that forms no UTF-8 character
+// as U+FFFD (as the show draws it), byte-order marks and controls but line ends dropped.
+void ShownText(const char* text, TextEncoding encoding, char* out, size_t size);
+
 // Pictures (frames.cpp).
 
 // The frame as it goes out: the screen, or at --size the screen scaled onto a picture of that
@@ -99,8 +109,9 @@ int RenderSequence();
 
 // Video (video.cpp).
 
-// Whether `name` ends in .mp4 or .mkv.
+// Whether `name` ends in .mp4 or .mkv; whether in .mp4.
 bool IsVideoName(const char* name);
+bool IsMp4Name(const char* name);
 // Finds ffmpeg on PATH into `path`; false when it is not installed.
 bool FindFfmpeg(char* path, size_t size);
 // --video: frames piped to ffmpeg, muxed with the music rendered offline. Exit status.
@@ -109,12 +120,16 @@ int ExportVideo();
 // The video's chapters and captions (chapters.cpp).
 
 // Writes the chapters and the captions of frames `from` to `to` to temporary files for ffmpeg,
-// and the captions to settings.subtitles if it is named. Exit status; says why when it fails.
+// and the captions for settings.subtitles, if it is named, under a name of its own beside it.
+// Exit status; says why when it fails.
 int PrepareTracks(int from, int to);
+// Gives the captions written for settings.subtitles that name, once the video is whole. Exit
+// status; says why when it fails.
+int PlaceSubtitles();
 // ffmpeg's arguments for them: the inputs after the pictures' and the sound's, the outputs.
 void TrackInputs(const char** argv, int& count);
 void TrackOutputs(const char** argv, int& count, bool mp4);
-// Removes the temporary files.
+// Removes the temporary files, and the captions for settings.subtitles unless placed.
 void RemoveTracks();
 
 // Music (audio.cpp): tracker modules and Ogg Vorbis, as the show's mixer plays them.
@@ -172,6 +187,8 @@ bool CheckMusic(const char* file, char* why, size_t whySize);
 
 // The pre-show check (check.cpp): prints its lines on standard output; exit status.
 int CheckShow();
+// Photos whose caption block the last check found still as tolvane-make wrote it.
+extern int templateCaptions;
 // tolvane-render -C DIR --check as a call, for a program that has just made the folder: opens
 // the show, checks it and closes it again. The check's exit status; `lastFrame` gets the
 // show's last step.
@@ -205,6 +222,8 @@ struct PhotoSource {
   char path[kPathSize];
   unsigned long long digest;
   int width, height;
+  bool captionTemplate;        // its caption was written as a template, with digest:
+  unsigned long long caption;  // CaptionDigest of that block
 };
 struct ShowSources {
   int photos;  // gfx/foto01.jpg ... in order
@@ -216,6 +235,10 @@ struct ShowSources {
 // kDigestStart, of each next part from the digest so far.
 constexpr unsigned long long kDigestStart = 14695981039346656037ULL;
 unsigned long long Digest(const void* data, size_t size, unsigned long long hash = kDigestStart);
+// The digest of a caption as the caption reader stores it (texty's names line, middle line and
+// description, each with its line ends): that of its block's lines before the end line, when
+// they end in LF alone.
+unsigned long long CaptionDigest(char* const record[3]);
 // The digest of a file's bytes; false when it cannot be read.
 bool FileDigest(const char* path, unsigned long long& digest);
 bool WriteSources(const char* path, const ShowSources& sources);

@@ -2,7 +2,8 @@
 // that a remake keeps each caption with its photo and the check can tell what was enlarged.
 // One line per photo, "fotoNN.jpg DIGEST WxH PATH", PATH with \\ and \n escaped, after a
 // first line that names the record; "captions.txt DIGEST template" when the caption file
-// was written as the template.
+// was written as the template, "fotoNN.jpg DIGEST template" for each photo whose caption block
+// was (DIGEST its CaptionDigest).
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
@@ -19,6 +20,13 @@ static constexpr int kMostSourceLines = 4 * kMaxPhotos;
 unsigned long long Digest(const void* data, size_t size, unsigned long long hash) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ULL;
+  return hash;
+}
+
+unsigned long long CaptionDigest(char* const record[3]) {
+  unsigned long long hash = kDigestStart;
+  for (int field = 0; field < 3; ++field)
+    if (record[field]) hash = Digest(record[field], strlen(record[field]), hash);
   return hash;
 }
 
@@ -56,6 +64,9 @@ bool WriteSources(const char* path, const ShowSources& sources) {
     WriteEscaped(out, p.path);
     fputc('\n', out);
   }
+  for (int i = 0; i < sources.photos; ++i)
+    if (sources.photo[i].captionTemplate)
+      fprintf(out, "%s %016llx template\n", PhotoName(i + 1).file, sources.photo[i].caption);
   if (sources.isTemplate) fprintf(out, "%s %016llx template\n", kCaptionFile, sources.captions);
   const bool ok = !ferror(out);
   return fclose(out) == 0 && ok;
@@ -73,6 +84,7 @@ static bool ReadPhotoLine(const char* line, ShowSources& sources) {
   unsigned long long digest = 0;
   if (sscanf(line, " %16llx %dx%d %n", &digest, &width, &height, &at) != 3 || at == 0) return false;
   PhotoSource& p = sources.photo[sources.photos++];
+  p = PhotoSource{};
   p.digest = digest;
   p.width = width;
   p.height = height;
@@ -96,12 +108,18 @@ bool ReadSources(const char* path, ShowSources& sources) {
   bool ours =
       fgets(line, sizeof line, in) && strncmp(line, kSourcesHeading, strlen(kSourcesHeading)) == 0;
   for (int n = 0; ours && n < kMostSourceLines && fgets(line, sizeof line, in); ++n) {
-    char name[32];
+    char name[32], word[16];
     unsigned long long digest = 0;
-    if (sscanf(line, "%31s %16llx template", name, &digest) == 2 &&
-        strcmp(name, kCaptionFile) == 0 && strstr(line, " template")) {
+    int at = 0;
+    const bool isTemplate = sscanf(line, "%31s %16llx %15s %n", name, &digest, word, &at) == 3 &&
+                            strcmp(word, "template") == 0 && line[at] == '\0';
+    const int photo = isTemplate ? PhotoNumber(name, sources.photos) : 0;
+    if (isTemplate && strcmp(name, kCaptionFile) == 0) {
       sources.isTemplate = true;
       sources.captions = digest;
+    } else if (photo > 0) {
+      sources.photo[photo - 1].captionTemplate = true;
+      sources.photo[photo - 1].caption = digest;
     } else {
       ours = ReadPhotoLine(line, sources);
     }

@@ -24,6 +24,11 @@ bool IsVideoName(const char* name) {
   return n > 4 && (strcmp(name + n - 4, ".mp4") == 0 || strcmp(name + n - 4, ".mkv") == 0);
 }
 
+bool IsMp4Name(const char* name) {
+  const size_t n = strlen(name);
+  return n > 4 && strcmp(name + n - 4, ".mp4") == 0;
+}
+
 bool FindFfmpeg(char* path, size_t size) {
   const char* search = getenv("PATH");
   if (!search) search = "/usr/bin:/bin";
@@ -182,7 +187,7 @@ static void FfmpegArguments(const char* ffmpeg, const char* sound, const char* i
   snprintf(rate, 16, "%d", settings.fps);
   snprintf(size, 32, "%dx%d", settings.width, settings.height);
   snprintf(soundRate, 16, "%d", kAudioRate);
-  const bool mp4 = strcmp(settings.output + strlen(settings.output) - 4, ".mp4") == 0;
+  const bool mp4 = IsMp4Name(settings.output);
   int count = 0;
   for (const char* a : {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y"})
     argv[count++] = a;
@@ -370,14 +375,16 @@ int ExportVideo() {
   waitpid(child, &status, 0);
   StopWithRenderer(0);
   Discard(sound);
-  RemoveTracks();
   const bool made = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fed;
   if (!made || rename(partial, settings.output) != 0) {
     fprintf(stderr, "tolvane-render: ffmpeg could not make %s (%s)\n", settings.output,
             made ? strerror(errno) : "its messages are above");
     Discard(partial);
+    RemoveTracks();
     return kExitOutput;
   }
   KeepIfStopped(partial);
-  return kExitDone;
+  const int placed = PlaceSubtitles();
+  RemoveTracks();
+  return placed;
 }
