@@ -20,8 +20,9 @@ void PrintMakeUsage(FILE* stream) {
           "Options:\n"
           "  -o SHOWDIR          the folder to make; it must not exist (see --force)\n"
           "  --force             remake an existing show folder once the new one is complete,\n"
-          "                      keeping its captions with their photos and every file\n"
-          "                      tolvane-make did not make\n"
+          "                      keeping its captions with their photos, every file\n"
+          "                      tolvane-make did not make (a made file since changed as\n"
+          "                      own/NAME), and each choice below that is not given again\n"
           "  --sort date         order the photos by the date taken (EXIF, else the file's time)\n"
           "  --fill              fill the photo area, cropping the photo's edges, instead of\n"
           "                      showing the whole photo on a matte\n"
@@ -98,12 +99,14 @@ static bool TakeValue(const char* option, const char* value) {
   if (strcmp(option, "--matte") == 0) {
     if (!ReadColour(value, made.matte))
       return FailUsage(kMakeProgram, "--matte takes a colour name or #RRGGBB, not '%s'", value);
+    made.matteName = value;
     return true;
   }
   if (strcmp(option, "--sort") == 0) {
     if (strcmp(value, "date") != 0 && strcmp(value, "given") != 0)
       return FailUsage(kMakeProgram, "--sort takes date (or given), not '%s'", value);
     made.order = strcmp(value, "date") == 0 ? kOrderDate : kOrderGiven;
+    made.sortWord = value;
     return true;
   }
   return FailUsage(kMakeProgram, "unknown option %s", option);
@@ -113,7 +116,10 @@ static bool TakeValue(const char* option, const char* value) {
 static bool SetFlag(const char* arg) {
   if (strcmp(arg, "--force") == 0) return made.force = true;
   if (strcmp(arg, "--skip-bad") == 0) return made.skipBad = true;
-  if (strcmp(arg, "--fill") == 0) return made.fill = true;
+  if (strcmp(arg, "--fill") == 0) {
+    made.fillWord = "yes";
+    return made.fill = true;
+  }
   if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0) return made.help = true;
   return false;
 }
@@ -146,6 +152,8 @@ bool ParseMakeOptions(int argc, char** argv) {
     if (!TakeValue(arg, argv[++i])) return false;
   }
   if (made.help) return true;
+  // A matte given alone asks for the photos on it: a remake then leaves the record's --fill.
+  if (made.matteName && !made.fillWord) made.fillWord = "no";
   if (!made.showDir[0]) return FailUsage(kMakeProgram, "no show folder: name it with -o SHOWDIR");
   if (made.inputCount == 0)
     return FailUsage(kMakeProgram, "no photos: name photo files or folders of photos");
