@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "assets/assets.h"
 #include "common.h"
 #include "facts.h"
 
@@ -19,9 +20,7 @@ const char* WhyUnreadable(const char* path) {
 }
 
 const char* WhySpecial(const char* path) {
-  struct stat s;
-  if (stat(path, &s) != 0) return nullptr;
-  return S_ISREG(s.st_mode) || S_ISDIR(s.st_mode) ? nullptr : kNotAFile;
+  return IsSpecialFile(path) ? kNotAFile : nullptr;
 }
 
 bool RefuseSpecial(const char* program, const char* path) {

@@ -154,7 +154,8 @@ int TakeRecordedChoices() {
     kept[k] = recorded[k];
     value = kept[k].c_str();
     if (kChoices[k].kind == kChoiceFile && !KeepFile(k)) return kMakeBadFile;
-    keptList += (keptList.empty() ? "" : ", ") + Describe(k, value);
+    keptList += (keptList.empty() ? "" : ", ") + Describe(k, value) +
+                (copyFrom[k].empty() ? "" : " (gone or changed: its picture of the last make)");
   }
   SayList("kept from the last make", keptList);
   SayList("given again, in place of the last make's", givenList);

@@ -78,7 +78,8 @@ void RestoreStderr();
 // Whether `path` names anything: a file, a folder, a link to one.
 bool Exists(const char* path);
 // Whether `path` is, or would be, one of the show's own files or another input of the run
-// (the caption file): an output must not replace it. Says so when it is.
+// (the caption file), which an output must not replace, or a named pipe or a device, which it
+// would wait on: an output refused. Says so when it is.
 bool IsRunInput(const char* path);
 
 // Pictures (frames.cpp).
