@@ -138,8 +138,8 @@ int TakeRecordedChoices() {
   std::string why;
   if (old && !JudgeRecord(*old, why)) {
     fprintf(stderr,
-            "tolvane-make: %s/%s: its choices cannot be read (%s): none is kept from the last "
-            "make\n",
+            "tolvane-make: %s/%s: its choices cannot be read (%s): the remake takes none of "
+            "them\n",
             made.showDir, kSourcesFile, why.c_str());
     for (bool& r : isRecorded) r = false;
   }

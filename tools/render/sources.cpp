@@ -151,6 +151,10 @@ bool ReadSources(const char* path, ShowSources& sources) {
       fgets(line, sizeof line, in) && strncmp(line, kSourcesHeading, strlen(kSourcesHeading)) == 0;
   bool heading = false;
   for (int n = 0; ours && n < kMostSourceLines && fgets(line, sizeof line, in); ++n) {
+    // The rest of a line too long for the buffer is passed over; the line stays cut.
+    const size_t length = strlen(line);
+    if (length > 0 && line[length - 1] != '\n')
+      for (int c = getc(in); c != EOF && c != '\n';) c = getc(in);
     char name[32];
     unsigned long long digest = 0;
     if (strncmp(line, "choice", 6) == 0) {
