@@ -100,7 +100,7 @@ bool IsMadeName(const char* path) {
   return InTable(madeNames, madeNameCount, path);
 }
 
-bool IsWorkName(const char* path) {
+static bool IsWorkName(const char* path) {
   return InTable(workNames, workNameCount, path);
 }
 
@@ -143,7 +143,9 @@ Fate Judge(const Judging& j, const char* path) {
   }
   if (captions) return j.keepCaptions ? kOwnFile : kMadeFile;
   if (removed) return j.record && !j.keepRemoved ? kMadeFile : kOwnFile;
-  if (IsMadeName(path) || (j.stale && IsWorkName(path))) return JudgeMadeName(j, path);
+  // A work folder's half-written files are ours whatever they hold.
+  if (j.stale && IsWorkName(path)) return kMadeFile;
+  if (IsMadeName(path)) return JudgeMadeName(j, path);
   return kOwnFile;
 }
 
@@ -262,8 +264,13 @@ static void BringBack(const char* work) {
   j.dir = work;
   j.stale = true;
   j.record = ReadSources(path, record) ? &record : nullptr;
+  // SHOWDIR made again only for files to go into it: a first make killed leaves none.
+  std::vector<std::string> entries;
+  ListShow(work, entries, "");
+  bool theirs = false;
+  for (const std::string& entry : entries) theirs = theirs || Judge(j, entry.c_str()) != kMadeFile;
+  if (theirs && !IsRealDir(made.showDir)) mkdir(made.showDir, 0777);
   SettleCount count;
-  if (!IsRealDir(made.showDir)) mkdir(made.showDir, 0777);
   const int failures = Settle(j, made.showDir, count);
   const bool gone = RemoveEmptyShow(work);
   if (count.back)
