@@ -34,7 +34,8 @@ bool IsYesNo(const char* word) {
 }
 
 bool IsOrder(const char* word) {
-  return strcmp(word, "date") == 0 || strcmp(word, "given") == 0;
+  PhotoOrder order;
+  return ReadOrder(word, order);
 }
 
 const Choice kChoices[] = {
@@ -120,7 +121,7 @@ bool KeepFile(int k) {
 void ApplyWords() {
   if (made.matteName) ReadColour(made.matteName, made.matte);
   made.fill = made.fillWord && strcmp(made.fillWord, "yes") == 0;
-  made.order = made.sortWord && strcmp(made.sortWord, "date") == 0 ? kOrderDate : kOrderGiven;
+  if (made.sortWord) ReadOrder(made.sortWord, made.order);
 }
 
 void SayList(const char* heading, const std::string& list) {

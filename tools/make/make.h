@@ -53,6 +53,8 @@ bool ParseMakeOptions(int argc, char** argv);
 void PrintMakeUsage(FILE* stream);
 // Reads a colour: a name (black, white, grey, ...) or #RRGGBB.
 bool ReadColour(const char* text, unsigned char rgb[3]);
+// Reads --sort's word: date or given.
+bool ReadOrder(const char* text, PhotoOrder& order);
 
 // The choices of a make that a remake keeps (choices.cpp).
 

@@ -76,6 +76,12 @@ bool ReadColour(const char* text, unsigned char rgb[3]) {
   return true;
 }
 
+bool ReadOrder(const char* text, PhotoOrder& order) {
+  if (strcmp(text, "date") != 0 && strcmp(text, "given") != 0) return false;
+  order = strcmp(text, "date") == 0 ? kOrderDate : kOrderGiven;
+  return true;
+}
+
 // The options that take a value, and where it goes.
 static bool TakeValue(const char* option, const char* value) {
   const char** text = nullptr;
@@ -105,9 +111,8 @@ static bool TakeValue(const char* option, const char* value) {
     return true;
   }
   if (strcmp(option, "--sort") == 0) {
-    if (strcmp(value, "date") != 0 && strcmp(value, "given") != 0)
+    if (!ReadOrder(value, made.order))
       return FailUsage(kMakeProgram, "--sort takes date (or given), not '%s'", value);
-    made.order = strcmp(value, "date") == 0 ? kOrderDate : kOrderGiven;
     made.sortWord = value;
     return true;
   }
