@@ -58,6 +58,8 @@ inline constexpr const char* kFontFile = kFontName.text;    // the caption font
 inline constexpr const char* kMusicFile = kMusicName.text;  // the music module
 // The folder's own captions, read in place of the built-in ones when the file is there.
 inline constexpr char kCaptionFile[] = "captions.txt";
+// Beside it, written by tolvane-make: the caption blocks of photos a remake left out.
+inline constexpr char kRemovedCaptionFile[] = "captions.removed.txt";
 // tolvane-make's record of the file each photo was made from; the show never reads it.
 inline constexpr char kSourcesFile[] = "photo-sources.txt";
 

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -518,6 +520,7 @@ TEST_F(Make, RemakingKeepsEachCaptionWithItsPhotoAndThePresentersFiles) {
   std::vector<std::string> blocks = Blocks(showDir / kCaptionFile);
   ASSERT_EQ(blocks.size(), 4u);
   blocks[1] = "Bára, Jiří\n-\nThe blue one\n#\n";
+  blocks[2] = "Cyril\n-\nThe green one\n#\n";
   blocks[3] = "Zoë\n-\nA small one\non two lines\n#\n";
   std::ofstream(showDir / kCaptionFile) << blocks[0] + blocks[1] + blocks[2] + blocks[3];
   std::string video(100000, '\0');
@@ -536,7 +539,18 @@ TEST_F(Make, RemakingKeepsEachCaptionWithItsPhotoAndThePresentersFiles) {
   EXPECT_NE(remade[1].find("new.jpg"), std::string::npos) << remade[1];
   EXPECT_EQ(remade[2], blocks[1]);
   EXPECT_EQ(remade[3], blocks[3]);
-  EXPECT_EQ(Slurp(showDir / kRemovedCaptionFile), blocks[2]);
+  // The removed block's middle line, which no program uses, names its photo: given back
+  // with --captions, the block reads as it did.
+  const std::string removed = Slurp(showDir / kRemovedCaptionFile);
+  const size_t middle = removed.find('\n') + 1;
+  const std::string said = removed.substr(middle, removed.find('\n', middle) - middle);
+  EXPECT_EQ(said.rfind("- was gfx/foto03.jpg, made from ", 0), 0u) << said;
+  EXPECT_NE(said.find("c.jpg; removed "), std::string::npos) << said;
+  ASSERT_EQ(ReadTXT((showDir / kRemovedCaptionFile).c_str()), kCaptionsRead);
+  EXPECT_EQ(texts, 1);
+  EXPECT_STREQ(texty[0][kCaptionNames], "Cyril\n");
+  EXPECT_STREQ(texty[0][kCaptionDescription], "The green one\n");
+  FreeTXT();
   EXPECT_NE(run.err.find("1 caption block of photos no longer in the show"), std::string::npos)
       << run.err;
   // The new photo's block and a's, never touched, are still templates; the others are not.
@@ -553,6 +567,208 @@ TEST_F(Make, RemakingKeepsEachCaptionWithItsPhotoAndThePresentersFiles) {
   EXPECT_EQ(Slurp(showDir / "notes/plan.txt"), "plan\n");
   EXPECT_FALSE(fs::exists(showDir / "gfx/foto05.jpg"));
   EXPECT_TRUE(Leftovers().empty());
+}
+
+// A made file that is no longer what tolvane-make made, or a photo the record does not list,
+// is the presenter's: a remake keeps it under own/, never over anything, and says so.
+TEST_F(Make, AChangedMadeFileIsKeptAsOwn) {
+  Photo("a.jpg", kRed);
+  Photo("b.jpg", kBlue);
+  ASSERT_EQ(MakeShow({"a.jpg", "b.jpg"}).status, kMadeOk);
+  struct Case {
+    const char* file;
+    const char* keptAs;
+  };
+  const Case cases[] = {
+      {"gfx/foto02.jpg", "own/gfx/foto02.jpg"},  // the presenter's picture in a photo's place
+      {"gfx/foto09.jpg", "own/gfx/foto09.jpg"},  // a photo put in by hand
+      {"sfx/belong.mod", "own/sfx/belong.mod"},
+      {"gfx/back.png", "own/gfx/back-2.png"},  // own/gfx/back.png is taken
+  };
+  fs::create_directories(showDir / "own/gfx");
+  std::ofstream(showDir / "own/gfx/back.png") << "kept before";
+  for (const Case& c : cases) std::ofstream(showDir / c.file) << "the presenter's " << c.file;
+  const ShowRun run = MakeShow({"a.jpg", "--force"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  for (const Case& c : cases) {
+    EXPECT_EQ(Slurp(showDir / c.keptAs), std::string("the presenter's ") + c.file);
+    EXPECT_NE(run.err.find(std::string("kept as ") + showDir.string() + "/" + c.keptAs),
+              std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(Slurp(showDir / "own/gfx/back.png"), "kept before");
+  EXPECT_FALSE(fs::exists(showDir / "gfx/foto02.jpg"));
+  EXPECT_NE(Slurp(showDir / "gfx/back.png"), "the presenter's gfx/back.png");
+}
+
+// What a remake takes from the record that the command line does not give again.
+TEST_F(Make, ARemakeKeepsTheChoicesOfTheLastMake) {
+  Photo("a.jpg", kRed);
+  const fs::path picture = Photo("pictures/back.png", kBlue, 800, 600);
+  ShowRun run = MakeShow({"a.jpg", "--title", "Summer 2026", "--subtitle", "Brno", "--matte",
+                          "white", "--sort", "date", "--background", picture.string()});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  const std::string logo = Slurp(showDir / "gfx/si.png"), back = Slurp(showDir / "gfx/back.png");
+  std::ofstream(showDir / kCaptionFile) << "Eva\n-\nOur words\n#\n";
+
+  run = MakeShow({"a.jpg", "--force"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_NE(run.err.find("tolvane-make: kept from the last make: --title \"Summer 2026\", "
+                         "--subtitle \"Brno\", --matte white, no --fill, --sort date, "
+                         "--background " +
+                         picture.string() + "\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Slurp(showDir / "gfx/si.png"), logo);
+  EXPECT_EQ(Slurp(showDir / "gfx/back.png"), back);
+  // Its picture of the last make stands for a source that is gone; one given again replaces.
+  fs::remove(picture);
+  run = MakeShow({"a.jpg", "--force", "--title", "Winter"});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  EXPECT_NE(run.err.find("given again, in place of the last make's: --title \"Winter\"\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("(gone or changed: its picture of the last make)"), std::string::npos);
+  EXPECT_EQ(Slurp(showDir / "gfx/back.png"), back);
+  EXPECT_NE(Slurp(showDir / "gfx/si.png"), logo);
+  // Neither the source nor its picture: nothing is made.
+  std::ofstream(showDir / "gfx/back.png") << "changed";
+  run = MakeShow({"a.jpg", "--force"});
+  EXPECT_EQ(run.status, kMakeBadFile) << run.err;
+  EXPECT_NE(run.err.find("give --background again"), std::string::npos) << run.err;
+  EXPECT_EQ(Slurp(showDir / "gfx/back.png"), "changed");
+
+  // A record whose choices cannot be read, or one without them: none kept, nothing lost.
+  run = MakeShow({"a.jpg", "--force", "--background", Photo("b.png", kRed).string()});
+  ASSERT_EQ(run.status, kMadeOk) << run.err;
+  const std::string record = Slurp(showDir / kSourcesFile);
+  const size_t choices = record.find("choices 1\n");
+  ASSERT_NE(choices, std::string::npos) << record;
+  struct Damage {
+    std::string text;
+    const char* says;  // in the one line that says so, or null for none
+  };
+  const Damage damages[] = {
+      {record + "choices 2\n", "from another version"},
+      {record + "choice colour red\n", "no choice colour"},
+      {record.substr(0, record.find("choice matte white")) + "choice matte puce" +
+           record.substr(record.find("choice matte white") + 18),
+       "not a value of matte: puce"},
+      {record + "choice title\n", "not a choice"},
+      {record + "choice subtitle A\nchoice subtitle B\n", "subtitle twice"},
+      {record + "choice music 12 song.ogg\n", "not a value of music"},
+      {record + "choice title " + std::string(3 * kPathSize, 'x') + "\n", "too long"},
+      {record.substr(0, choices), nullptr},  // an older tolvane-make's
+  };
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.text.substr(choices));
+    std::ofstream(showDir / kSourcesFile) << d.text;
+    std::ofstream(showDir / kCaptionFile) << "Eva\n-\nOur words\n#\n";
+    run = MakeShow({"a.jpg", "--force"});
+    EXPECT_EQ(run.status, kMadeOk) << run.err;
+    const size_t line = run.err.find("its choices cannot be read (");
+    EXPECT_EQ(line == std::string::npos, d.says == nullptr) << run.err;
+    if (d.says) {
+      EXPECT_NE(run.err.find(d.says, line), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(run.err.find("kept from the last make"), std::string::npos) << run.err;
+    EXPECT_EQ(Slurp(showDir / kCaptionFile), "Eva\n-\nOur words\n#\n");
+  }
+}
+
+// A remake killed outright at any moment: the presenter's thousands of files are in the show
+// folder or in the work folder the run left, the show is the old one or the new one, whole,
+// and the next run brings every file back and says so.
+TEST_F(Make, ARemakeKilledAtAnyMomentLosesNothing) {
+  const std::string one = Photo("one.jpg", kRed).string(), two = Photo("two.jpg", kBlue).string();
+  ASSERT_EQ(MakeShow({one}).status, kMadeOk);
+  constexpr int kNotes = 3000;
+  for (int i = 0; i < kNotes; ++i)
+    std::ofstream(showDir / ("note" + std::to_string(i) + ".txt")) << i;
+  fs::create_directories(showDir / "video");
+  std::ofstream(showDir / "video/clip.mp4") << "clip";
+  std::ofstream(showDir / "gfx/mine.png") << "mine";
+  const int own = kNotes + 2;
+  // The presenter's files in `dir` (and below), by their names.
+  auto count = [](const fs::path& dir) {
+    int n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+      const std::string name = e.path().filename();
+      n += name.rfind("note", 0) == 0 || name == "clip.mp4" || name == "mine.png";
+    }
+    return n;
+  };
+  auto stranded = [&] {
+    int n = 0;
+    for (const std::string& name : Leftovers()) n += count(work.Dir() / name);
+    return n;
+  };
+  // Every file the show's record lists as made, as made; no photo past its photos.
+  auto whole = [&] {
+    static ShowSources record;
+    if (!ReadSources((showDir / kSourcesFile).c_str(), record) || !record.listsMade) return false;
+    for (int i = 0; i < record.made; ++i) {
+      unsigned long long digest = 0;
+      if (!FileDigest((showDir / record.madeFile[i].path).c_str(), digest) ||
+          digest != record.madeFile[i].digest)
+        return false;
+    }
+    return (record.photos == 1 || record.photos == 2) &&
+           !fs::exists(showDir / PhotoName(record.photos + 1).path);
+  };
+  std::mt19937 random(28);
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(MakeShow({one, two, "--force"}).status, kMadeOk);
+  const auto remake = std::chrono::steady_clock::now() - started;
+  int strandedRuns = 0;
+  std::string said;
+  for (int run = 0; run < 10; ++run) {
+    SCOPED_TRACE(run);
+    std::vector<std::string> args = {TOLVANE_MAKE, "-o", showDir.string(), "--force", one};
+    if (run % 4 < 2) args.push_back(two);
+    const fs::path err = work.Dir() / ("err" + std::to_string(run) + ".txt");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      freopen("/dev/null", "w", stdout);
+      freopen(err.c_str(), "w", stderr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    // Odd runs at a random moment; even ones once the presenter's files are moving.
+    const auto moment = std::chrono::duration_cast<std::chrono::microseconds>(
+        remake * std::uniform_real_distribution<>(0, 1.1)(random));
+    started = std::chrono::steady_clock::now();
+    int status = 0;
+    bool ended = false;
+    while (!ended &&
+           (run % 2 ? std::chrono::steady_clock::now() - started < moment : stranded() == 0)) {
+      ended = waitpid(pid, &status, WNOHANG) == pid;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (!ended) {
+      kill(pid, SIGKILL);
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    }
+    said += Slurp(err);
+    strandedRuns += stranded() > 0;
+    EXPECT_EQ(count(showDir) + stranded(), own);
+    EXPECT_TRUE(whole());
+  }
+  const ShowRun last = MakeShow({one, "--force"});
+  EXPECT_EQ(last.status, kMadeOk) << last.err;
+  said += last.err;
+  EXPECT_EQ(count(showDir), own);
+  for (int i = 0; i < kNotes; i += 997)
+    EXPECT_EQ(Slurp(showDir / ("note" + std::to_string(i) + ".txt")), std::to_string(i));
+  EXPECT_EQ(Slurp(showDir / "gfx/mine.png"), "mine");
+  EXPECT_TRUE(Leftovers().empty());
+  EXPECT_GT(strandedRuns, 0) << "no run was killed while the files moved";
+  EXPECT_NE(said.find("brought back "), std::string::npos) << said;
+  EXPECT_EQ(said.find("left as it is"), std::string::npos) << said;
 }
 
 // A folder that appears at SHOWDIR while the photos are prepared: the run is held still
@@ -668,12 +884,28 @@ TEST(NamedPipes, AreRefusedAndNeverWaitedOn) {
       {"gfx/foto02.jpg",
        with(make, {"--sort", "date", "--skip-bad", "gfx/foto01.jpg", "gfx/foto02.jpg"}), kMadeOk,
        "left out gfx/foto02.jpg: not a file"},
+      // What a remake reads in the show it replaces, and what the renderer reads or writes.
+      {"made/photo-sources.txt", with(make, {"--force", "gfx/foto01.jpg"}), kMakeBadFile,
+       "made/photo-sources.txt: not a file"},
+      {"made/captions.txt", with(make, {"--force", "gfx/foto01.jpg"}), kMakeBadFile,
+       "made/captions.txt: not a file"},
+      {"made/captions.removed.txt", with(make, {"--force", "gfx/foto01.jpg"}), kMakeBadFile,
+       "made/captions.removed.txt: not a file"},
+      {"photo-sources.txt", with(render, {"--check"}), 2, "photo-sources.txt: not a file"},
+      {"captions.txt", with(render, {"--check"}), 2, "captions.txt: not a file"},
+      {"a.png", with(render, {"--frame", "0", "-o", "a.png"}), 2, "a.png: not a file"},
+      {"v.mkv", with(render, {"--video", "v.mkv", "--to", "1"}), 2, "v.mkv: not a file"},
+      {"s.srt", with(render, {"--video", "v.mkv", "--to", "1", "--subtitles", "s.srt"}), 2,
+       "s.srt: not a file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.pipe) + " for " + c.command[1]);
     ShowFolder show("make-pipes");
     show.DemoFiles();
     show.Photos(2);
+    if (std::string(c.pipe).rfind("made/", 0) == 0) {
+      ASSERT_EQ(::Run(show.Dir(), with(make, {"gfx/foto01.jpg"}), {}, 120).status, kMadeOk);
+    }
     fs::remove(show.Dir() / c.pipe);
     ASSERT_EQ(mkfifo((show.Dir() / c.pipe).c_str(), 0600), 0);
     const ShowRun run = ::Run(show.Dir(), c.command, {}, 120);

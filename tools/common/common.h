@@ -21,6 +21,14 @@ extern const char kNotAFile[];
 // Null when `path` is a regular file this process may read; else why not: the system's reason
 // (no such file, no permission) or kNotAFile. Opening a named pipe would wait for a writer.
 const char* WhyUnreadable(const char* path);
+// kNotAFile when `path` is a named pipe, a device or a socket, which the tools neither read
+// nor write (an open would wait for the other end, or worse); else null, a missing path and a
+// folder included. The one test every tool makes before it opens a file, output or input.
+const char* WhySpecial(const char* path);
+// WhySpecial as a refusal: false, having said "PROGRAM: PATH: not a file (...)", when it is one.
+bool RefuseSpecial(const char* program, const char* path);
+// fopen(path, mode) of anything but what WhySpecial refuses: null with errno EINVAL for one.
+FILE* OpenPlain(const char* path, const char* mode);
 // Copies the file `from` to `to`, made or replaced; false, having said why, when it cannot.
 bool CopyFile(const char* program, const char* from, const char* to);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "assets/assets.h"
 #include "common.h"
 #include "facts.h"
 
@@ -18,12 +19,30 @@ const char* WhyUnreadable(const char* path) {
   return access(path, R_OK) == 0 ? nullptr : strerror(errno);
 }
 
+const char* WhySpecial(const char* path) {
+  return IsSpecialFile(path) ? kNotAFile : nullptr;
+}
+
+bool RefuseSpecial(const char* program, const char* path) {
+  return !WhySpecial(path) ||
+         Fail(program, "%s: %s (a named pipe, a device or a socket, which would be waited on)",
+              path, kNotAFile);
+}
+
+FILE* OpenPlain(const char* path, const char* mode) {
+  if (WhySpecial(path)) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return fopen(path, mode);
+}
+
 bool CopyFile(const char* program, const char* from, const char* to) {
   // Only a file: a named pipe would hold the copy for ever.
   const char* why = WhyUnreadable(from);
   FILE* in = why ? nullptr : fopen(from, "rb");
   if (!in) return Fail(program, "cannot read %s: %s", from, why ? why : strerror(errno));
-  FILE* out = fopen(to, "wb");
+  FILE* out = OpenPlain(to, "wb");
   if (!out) {
     fclose(in);
     return Fail(program, "cannot write %s: %s", to, strerror(errno));

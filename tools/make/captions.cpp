@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common.h"
 #include "make.h"
 
 // A caption file larger than this is no presenter's text: a remake refuses to take it apart.
@@ -56,8 +57,8 @@ static bool Fail2(const char* path, const char* why) {
 // A whole file, up to kMostCaptionBytes; a missing one is empty. False with a message.
 static bool ReadCaptionText(const char* path, std::string& text) {
   text.clear();
-  FILE* in = fopen(path, "rb");
-  if (!in) return errno == ENOENT || Fail2(path, strerror(errno));
+  FILE* in = OpenPlain(path, "rb");
+  if (!in) return errno == ENOENT || Fail2(path, errno == EINVAL ? kNotAFile : strerror(errno));
   struct stat s;
   if (fstat(fileno(in), &s) != 0 || !S_ISREG(s.st_mode) || s.st_size > kMostCaptionBytes) {
     fclose(in);
@@ -128,6 +129,34 @@ static int OldPhotoOf(const Photo& p, const ShowSources& old, std::vector<bool>&
   return -1;
 }
 
+// The block of old photo `k` as it goes to the removed file: its middle line, which no
+// program uses, says which photo it belonged to and when it was removed, so that the block
+// reads as before when the file is given back with --captions.
+static std::string RemovedBlock(const std::string& block, int k, const ShowSources& old) {
+  size_t names = 0, middle = 0;
+  if (!NextPiece(block, 0, names) || !NextPiece(block, names, middle)) return block;
+  char source[256], day[64], info[600];
+  OneLine(k < old.photos ? old.photo[k].path : "", source, sizeof source);
+  const time_t now = time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  strftime(day, sizeof day, "%-d %B %Y", &local);
+  if (k < old.photos)
+    snprintf(info, sizeof info, "was %s, made from %s; removed %s", PhotoName(k + 1).path, source,
+             day);
+  else
+    snprintf(info, sizeof info, "belonged to no photo; removed %s", day);
+  // The line without its end, which stays as it was.
+  size_t end = middle;
+  while (end > names && (block[end - 1] == '\n' || block[end - 1] == '\r')) --end;
+  const std::string line = block.substr(names, end - names);
+  const bool unused = line.find_first_not_of(" \t-") == std::string::npos;
+  const std::string marked = unused ? "- " + std::string(info) : line + " - " + info;
+  // A line the reader would cut in two stays as it is.
+  if (marked.size() + 2 > kCaptionPiece) return block;
+  return block.substr(0, names) + marked + block.substr(end);
+}
+
 bool ComposeCaptions(std::string& captions, std::string& removed, bool& isTemplate) {
   const int total = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
   const ShowSources* old = OldSources();
@@ -165,7 +194,7 @@ bool ComposeCaptions(std::string& captions, std::string& removed, bool& isTempla
   for (size_t k = 0; k < file.blocks.size(); ++k)
     if (k >= taken.size() || !taken[k]) {
       if (!removed.empty() && removed.back() != '\n') removed += '\n';
-      removed += file.blocks[k];
+      removed += RemovedBlock(file.blocks[k], static_cast<int>(k), *old);
       ++blocksRemoved;
     }
   return true;

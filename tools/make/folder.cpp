@@ -35,69 +35,24 @@ static ShowSources oldSources;
 // The caption file of a show without the record is the presenter's: kept as it is.
 static bool keepOldCaptions = false;
 
-// Whether `name` in the show folder's `sub` ("", "gfx" or "sfx") is one of a show's own files.
-static bool ShowName(const char* sub, const char* name) {
-  char path[300];
-  snprintf(path, sizeof path, "%s%s%s", sub, sub[0] ? "/" : "", name);
-  for (const char* file : kShowFiles)
-    if (strcmp(path, file) == 0) return true;
-  if (strcmp(sub, "gfx") == 0) return PhotoNumber(name, kMaxPhotos) > 0;
-  return strcmp(path, kCaptionFile) == 0;
-}
-
-// Whether the old show's `name` in `sub` was made by tolvane-make and goes with the old show:
-// with the record, the files it names, and the caption files whose text the new show's took
-// up; without, a show's own files but a caption file that --captions does not replace.
-static bool MadeByUs(const char* sub, const char* name) {
-  if (sub[0] == '\0') {
-    if (strcmp(name, kSourcesFile) == 0) return oldRecorded;
-    if (strcmp(name, kRemovedCaptionFile) == 0) return oldRecorded && !made.captions;
-    if (strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
-  }
-  if (!ShowName(sub, name)) return false;
-  if (strcmp(sub, "gfx") == 0 && PhotoNumber(name, kMaxPhotos) && oldRecorded)
-    return PhotoNumber(name, kMaxPhotos) <= oldSources.photos;
-  return true;
-}
-
-// Folders are read up to this many entries: a show folder holds some sixty files, and a
-// presenter's few more; the bound keeps a loop over a strange folder finite.
-constexpr int kMostEntries = 100000;
-
-// Calls `each` with every entry of `dir` but . and ..; false when the folder cannot be read
-// or holds more than kMostEntries.
-template <typename Each>
-static bool ForEachEntry(const char* dir, Each each) {
-  DIR* d = opendir(dir);
-  if (!d) return false;
-  int n = 0;
-  bool ok = true;
-  while (dirent* e = readdir(d)) {
-    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
-    if (++n > kMostEntries || !each(e->d_name)) {
-      ok = false;
-      break;
-    }
-  }
-  closedir(d);
-  return ok;
-}
-
-static bool IsRealDir(const char* path) {
-  struct stat s;
-  return lstat(path, &s) == 0 && S_ISDIR(s.st_mode);
+// The old show as the live run judges it: its record, and which of its caption files stay
+// the presenter's.
+static Judging OldShow(const char* dir) {
+  Judging j{};
+  j.dir = dir;
+  j.record = oldRecorded ? &oldSources : nullptr;
+  j.keepCaptions = keepOldCaptions;
+  j.keepRemoved = made.captions != nullptr;
+  return j;
 }
 
 // A folder that holds nothing but a show's own files, as an older tolvane-make made them.
 static bool OnlyShowFiles(const char* dir) {
-  return ForEachEntry(dir, [&](const char* name) {
-    char sub[2 * kMakePath];
-    snprintf(sub, sizeof sub, "%s/%s", dir, name);
-    if (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)
-      return IsRealDir(sub) &&
-             ForEachEntry(sub, [&](const char* inner) { return ShowName(name, inner); });
-    return ShowName("", name);
-  });
+  std::vector<std::string> entries;
+  if (!ListShow(dir, entries, "")) return false;
+  for (const std::string& path : entries)
+    if (!IsMadeName(path.c_str()) && path != kCaptionFile) return false;
+  return true;
 }
 
 // Whether `path` lies in `folder` (both as they resolve).
@@ -113,6 +68,7 @@ static bool Inside(const char* path, const char* folder) {
 static bool ReadOldShow(const char* dir) {
   char record[kMakePath + 32];
   snprintf(record, sizeof record, "%s/%s", dir, kSourcesFile);
+  if (!RefuseSpecial(kMakeProgram, record)) return false;
   oldRecorded = ReadSources(record, oldSources);
   if (!oldRecorded) oldSources.photos = 0;
   if (!oldRecorded && !OnlyShowFiles(dir))
@@ -126,38 +82,40 @@ static bool ReadOldShow(const char* dir) {
   return true;
 }
 
-bool MayMakeShowDir() {
+int MayMakeShowDir() {
   const char* dir = made.showDir;
   struct stat s;
   replacing = false;
-  if (lstat(dir, &s) != 0) return true;
-  if (!made.force)
-    return Fail(kMakeProgram, "%s exists: name another folder, or replace it with --force", dir);
-  if (!S_ISDIR(s.st_mode))
-    return Fail(kMakeProgram, "%s is not a show folder: --force replaces only show folders", dir);
-  if (!ReadOldShow(dir)) return false;
-  for (int i = 0; i < made.inputCount; ++i)
-    if (Inside(made.inputs[i], dir))
-      return Fail(kMakeProgram, "%s lies in %s, which --force would replace: name another folder",
-                  made.inputs[i], dir);
-  for (const char* file : {made.background, made.logo, made.end, made.captions, made.music})
-    if (file && Inside(file, dir))
-      return Fail(kMakeProgram, "%s lies in %s, which --force would replace: name another folder",
-                  file, dir);
-  // A photo the presenter put in gfx/ under a name the new show needs.
-  const int photos = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
-  for (int k = 1; k <= photos; ++k) {
-    const PhotoFileName name = PhotoName(k);
-    char path[kMakePath + 32];
-    snprintf(path, sizeof path, "%s/%s", dir, name.path);
-    if (!MadeByUs("gfx", name.file) && access(path, F_OK) == 0)
-      return Fail(kMakeProgram,
-                  "%s was not made by tolvane-make, and the new show needs its name: move it "
-                  "away first",
-                  path);
+  if (lstat(dir, &s) != 0) return kMadeOk;
+  if (!made.force) {
+    Fail(kMakeProgram, "%s exists: name another folder, or replace it with --force", dir);
+    return kMakeUsage;
   }
+  if (!S_ISDIR(s.st_mode)) {
+    Fail(kMakeProgram, "%s is not a show folder: --force replaces only show folders", dir);
+    return WhySpecial(dir) ? kMakeBadFile : kMakeUsage;
+  }
+  // Files the remake reads: none may be a named pipe.
+  for (const char* file : {kSourcesFile, kCaptionFile, kRemovedCaptionFile}) {
+    char path[kMakePath + 32];
+    snprintf(path, sizeof path, "%s/%s", dir, file);
+    if (!RefuseSpecial(kMakeProgram, path)) return kMakeBadFile;
+  }
+  if (!ReadOldShow(dir)) return kMakeUsage;
+  for (int i = 0; i < made.inputCount; ++i)
+    if (Inside(made.inputs[i], dir)) {
+      Fail(kMakeProgram, "%s lies in %s, which --force would replace: name another folder",
+           made.inputs[i], dir);
+      return kMakeUsage;
+    }
+  for (const char* file : {made.background, made.logo, made.end, made.captions, made.music})
+    if (file && Inside(file, dir)) {
+      Fail(kMakeProgram, "%s lies in %s, which --force would replace: name another folder", file,
+           dir);
+      return kMakeUsage;
+    }
   replacing = true;
-  return true;
+  return kMadeOk;
 }
 
 bool KeepsOldCaptions() {
@@ -168,8 +126,7 @@ const ShowSources* OldSources() {
   return replacing && oldRecorded ? &oldSources : nullptr;
 }
 
-// SHOWDIR without trailing slashes, its parent folder and its last name.
-static void SplitShowDir(char* parent, char* name, size_t size) {
+void SplitShowDir(char* parent, char* name, size_t size) {
   char dir[kMakePath];
   snprintf(dir, sizeof dir, "%s", made.showDir);
   for (size_t n = strlen(dir); n > 1 && dir[n - 1] == '/'; --n) dir[n - 1] = '\0';
@@ -186,31 +143,25 @@ static void SplitShowDir(char* parent, char* name, size_t size) {
 // Removes the files tolvane-make makes in a show or work folder, by name, and the folder
 // when nothing else is left in it; only what a signal handler may call. Whether it is gone.
 static bool RemoveMadeFiles(const char* dir, size_t length) {
-  char path[kMakePath + 64];
-  auto at = [&](const char* part, const char* name = "") {
+  char path[kMakePath + 96];
+  auto at = [&](const char* name) {
     memcpy(path, dir, length);
-    memcpy(path + length, part, strlen(part));
-    memcpy(path + length + strlen(part), name, strlen(name) + 1);
+    path[length] = '/';
+    memcpy(path + length + 1, name, strlen(name) + 1);
     return path;
   };
-  char photo[] = "/gfx/fotoNN.jpg", work[] = "/gfx/.photoNN.jpg";
-  for (int k = 0; k <= kMaxPhotos; ++k) {
-    photo[9] = work[11] = static_cast<char>('0' + k / 10);
-    photo[10] = work[12] = static_cast<char>('0' + k % 10);
-    unlink(at(photo));
-    unlink(at(work));
-  }
-  for (const char* file : kShowFiles) unlink(at("/", file));
+  for (int i = 0; i < MadeNameCount(); ++i) unlink(at(MadeName(i)));
+  for (int i = 0; i < WorkNameCount(); ++i) unlink(at(WorkName(i)));
   // The caption files of a work folder hold a copy of the presenter's text only: its record
   // is written before them, and says it is one of ours.
-  if (access(at("/", kSourcesFile), F_OK) == 0) {
-    unlink(at("/", kCaptionFile));
-    unlink(at("/", kRemovedCaptionFile));
-    unlink(at("/", kSourcesFile));
+  if (access(at(kSourcesFile), F_OK) == 0) {
+    unlink(at(kCaptionFile));
+    unlink(at(kRemovedCaptionFile));
+    unlink(at(kSourcesFile));
   }
-  rmdir(at("/gfx"));
-  rmdir(at("/sfx"));
-  return rmdir(at("")) == 0;
+  for (int i = 0; i < MadeFolderCount(); ++i) rmdir(at(MadeFolder(i)));
+  path[length] = '\0';
+  return rmdir(path) == 0;
 }
 
 // The work folder while it is being filled, for an interruption to remove; it is locked
@@ -239,38 +190,6 @@ void ForgetWorkFolder() {
   for (int s : {SIGINT, SIGTERM, SIGHUP})
     if (signal(s, SIG_DFL) == SIG_IGN) signal(s, SIG_IGN);
   workLength = 0;
-}
-
-// Work folders of SHOWDIR that runs killed outright left behind: removed, but for what
-// tolvane-make did not make, which is left with a line.
-void RemoveStaleWork() {
-  char parent[kMakePath], name[kMakePath], prefix[kMakePath + 16];
-  SplitShowDir(parent, name, sizeof parent);
-  snprintf(prefix, sizeof prefix, ".%s.making-", name);
-  const size_t n = strlen(prefix);
-  std::vector<std::string> stale;
-  ForEachEntry(parent, [&](const char* entry) {
-    if (strncmp(entry, prefix, n) == 0 && strlen(entry) == n + 6) stale.push_back(entry);
-    return stale.size() < 1000;
-  });
-  for (const std::string& entry : stale) {
-    char path[2 * kMakePath];
-    snprintf(path, sizeof path, "%s%s%s", strcmp(parent, ".") == 0 ? "" : parent,
-             strcmp(parent, ".") == 0 ? "" : "/", entry.c_str());
-    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (fd < 0) continue;
-    // A run that still lives holds its lock.
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      if (RemoveMadeFiles(path, strlen(path)))
-        fprintf(stderr, "tolvane-make: removed %s, left by a run that was stopped\n", path);
-      else
-        fprintf(stderr,
-                "tolvane-make: %s, left by a run that was stopped, holds files tolvane-make did "
-                "not make: left as it is\n",
-                path);
-    }
-    close(fd);
-  }
 }
 
 bool MakeWorkFolder(char* dir, size_t size) {
@@ -303,87 +222,69 @@ static std::vector<std::string> carried;
 // Whether the file system lacks the renames that refuse to replace and that exchange.
 static bool noAtomicRename = false;
 
-// Moves each entry of the old show `from` that tolvane-make did not make into `to`, in the
-// top folder, gfx/ and sfx/, never over anything. False with a message.
-static bool CarryOver(const char* from, const char* to) {
-  bool ok = true;
-  auto move = [&](const char* sub, const char* name) {
-    char a[2 * kMakePath], b[2 * kMakePath];
-    snprintf(a, sizeof a, "%s/%s%s%s", from, sub, sub[0] ? "/" : "", name);
-    snprintf(b, sizeof b, "%s/%s%s%s", to, sub, sub[0] ? "/" : "", name);
-    if (renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_NOREPLACE) == 0) {
-      carried.push_back(std::string(sub) + (sub[0] ? "/" : "") + name);
-      return true;
+// Moves each of the presenter's files in the old show into the new one `to`, under the same
+// name, never over anything; the made files, changed or not, stay. False with a message.
+static bool CarryOwn(const char* to) {
+  std::vector<std::string> entries;
+  const Judging old = OldShow(made.showDir);
+  ListShow(made.showDir, entries, "");
+  for (const std::string& path : entries) {
+    if (Judge(old, path.c_str()) != kOwnFile) continue;
+    if (MoveEntry(made.showDir, to, path, path)) {
+      carried.push_back(path);
+      continue;
     }
     // A file system that cannot refuse to replace cannot exchange either: InstallOver
     // then replaces the show's files in place.
     noAtomicRename = errno == EINVAL || errno == ENOSYS;
-    ok = noAtomicRename
-             ? false
-             : Fail(kMakeProgram, "cannot keep %s in the new show: %s", a, strerror(errno));
-    return false;
-  };
-  char sub[kMakePath + 8];
-  for (const char* folder : {"gfx", "sfx"}) {
-    snprintf(sub, sizeof sub, "%s/%s", from, folder);
-    if (IsRealDir(sub))
-      ForEachEntry(sub,
-                   [&](const char* name) { return MadeByUs(folder, name) || move(folder, name); });
+    return noAtomicRename ? false
+                          : Fail(kMakeProgram, "cannot keep %s/%s in the new show: %s",
+                                 made.showDir, path.c_str(), strerror(errno));
   }
-  if (!ok) return false;
-  ForEachEntry(from, [&](const char* name) {
-    char path[2 * kMakePath];
-    snprintf(path, sizeof path, "%s/%s", from, name);
-    const bool showFolder =
-        (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0) && IsRealDir(path);
-    return showFolder || MadeByUs("", name) || move("", name);
-  });
-  return ok;
+  return true;
 }
 
 // Puts the carried entries back where they were.
-static void MoveBack(const char* from, const char* to) {
-  for (const std::string& entry : carried) {
-    char a[2 * kMakePath], b[2 * kMakePath];
-    snprintf(a, sizeof a, "%s/%s", from, entry.c_str());
-    snprintf(b, sizeof b, "%s/%s", to, entry.c_str());
-    renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_NOREPLACE);
-  }
+static void MoveBack(const char* from) {
+  for (const std::string& path : carried) MoveEntry(from, made.showDir, path, path);
   carried.clear();
 }
 
 // Where the file system cannot exchange two names: the new show's files take the old ones'
 // places in SHOWDIR one by one, so that SHOWDIR never goes missing and nothing of the
-// presenter's is moved; then the old show's photos past the new ones are removed.
+// presenter's is lost (a changed made file is kept as own/...); then the old show's photos
+// past the new ones are removed.
 static bool ReplaceInPlace(const char* dir, int shown) {
-  for (const char* folder : {"", "gfx", "sfx"}) {
-    char from[kMakePath + 8], to[kMakePath + 8];
-    snprintf(from, sizeof from, "%s/%s", dir, folder);
-    snprintf(to, sizeof to, "%s/%s", made.showDir, folder);
-    if (folder[0] && mkdir(to, 0777) != 0 && errno != EEXIST)
-      return Fail(kMakeProgram, "cannot make %s: %s", to, strerror(errno));
-    bool ok = true;
-    ForEachEntry(from, [&](const char* name) {
-      if (!folder[0] && (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)) return true;
-      char a[2 * kMakePath], b[2 * kMakePath];
-      snprintf(a, sizeof a, "%s/%s", from, name);
-      snprintf(b, sizeof b, "%s/%s", to, name);
-      if (access(b, F_OK) == 0 && !MadeByUs(folder, name))
-        ok = Fail(kMakeProgram,
+  std::vector<std::string> entries;
+  ListShow(dir, entries, "");
+  const Judging old = OldShow(made.showDir);
+  for (const std::string& path : entries) {
+    const std::string a = std::string(dir) + "/" + path, b = std::string(made.showDir) + "/" + path;
+    const Fate fate = access(b.c_str(), F_OK) == 0 ? Judge(old, path.c_str()) : kMadeFile;
+    std::string into;
+    if (fate == kOwnFile)
+      return Fail(kMakeProgram,
                   "%s was not made by tolvane-make: it is left as it is, and the new show is "
                   "incomplete",
-                  b);
-      else if (rename(a, b) != 0)
-        ok = Fail(kMakeProgram, "cannot put %s in place: %s", b, strerror(errno));
-      return ok;
-    });
-    if (!ok) return false;
+                  b.c_str());
+    if (fate == kChangedFile && KeepAsOwn(made.showDir, made.showDir, path, into))
+      fprintf(stderr, "tolvane-make: %s is no longer as tolvane-make made it: kept as %s/%s\n",
+              b.c_str(), made.showDir, into.c_str());
+    MakeParents(made.showDir, path);
+    if (rename(a.c_str(), b.c_str()) != 0)
+      return Fail(kMakeProgram, "cannot put %s in place: %s", b.c_str(), strerror(errno));
   }
   for (int k = shown + 1; k <= kMaxPhotos; ++k) {
     const PhotoFileName name = PhotoName(k);
     char path[kMakePath + 32];
     snprintf(path, sizeof path, "%s/%s", made.showDir, name.path);
-    if (replacing && MadeByUs("gfx", name.file)) unlink(path);
+    if (access(path, F_OK) != 0) continue;
+    std::string into;
+    if (Judge(old, name.path) == kMadeFile)
+      unlink(path);
+    else if (KeepAsOwn(made.showDir, made.showDir, name.path, into))
+      fprintf(stderr, "tolvane-make: %s is not a photo of the new show: kept as %s/%s\n", path,
+              made.showDir, into.c_str());
   }
   RemoveMadeFiles(dir, strlen(dir));
   return true;
@@ -413,8 +314,11 @@ static int InstallNew(const char* dir, int shown) {
   return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
 }
 
-// The new show in the old one's place: the presenter's files moved into it, then the two
-// exchanged in one step, and the old show's own files removed.
+// The new show in the old one's place: the presenter's files moved into it, the two exchanged
+// in one step, then the old show, now under the work folder's name, settled: its made files
+// removed, whatever else it holds moved to SHOWDIR. A kill at any moment leaves SHOWDIR the
+// old show or the new one, whole, and the presenter's files in SHOWDIR or the work folder,
+// from which the next run brings them back (RecoverStaleWork).
 static int InstallOver(const char* dir, int shown) {
   struct stat s;
   if (lstat(made.showDir, &s) != 0) return InstallNew(dir, shown);
@@ -429,23 +333,28 @@ static int InstallOver(const char* dir, int shown) {
   if (!ReadOldShow(made.showDir)) return kMakeUsage;
   keepOldCaptions = keep;
   carried.clear();
-  if (!CarryOver(made.showDir, dir)) {
-    MoveBack(dir, made.showDir);
+  if (!CarryOwn(dir)) {
+    MoveBack(dir);
     if (noAtomicRename) return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
     return kMakeWrite;
   }
+  // The old show keeps a lock while it settles under the work folder's name.
+  const int oldLock = open(made.showDir, O_RDONLY | O_DIRECTORY);
+  if (oldLock >= 0) flock(oldLock, LOCK_EX | LOCK_NB);
   if (renameat2(AT_FDCWD, dir, AT_FDCWD, made.showDir, RENAME_EXCHANGE) != 0) {
     const int error = errno;
-    MoveBack(dir, made.showDir);
+    if (oldLock >= 0) close(oldLock);
+    MoveBack(dir);
     if (error == EINVAL || error == ENOSYS)
       return ReplaceInPlace(dir, shown) ? kMadeOk : kMakeWrite;
     Fail(kMakeProgram, "cannot put the new show in %s: %s", made.showDir, strerror(error));
     return kMakeWrite;
   }
-  // `dir` now holds the old show: what appeared in it meanwhile goes to the new one too.
-  if (!CarryOver(dir, made.showDir) || !RemoveMadeFiles(dir, strlen(dir)))
-    Fail(kMakeProgram, "the old show, in %s, holds files tolvane-make did not make: left as it is",
-         dir);
+  SettleCount count;
+  const int failures = Settle(OldShow(dir), made.showDir, count);
+  if (failures || !RemoveEmptyShow(dir))
+    Fail(kMakeProgram, "the old show, in %s, could not be emptied: it is left as it is", dir);
+  if (oldLock >= 0) close(oldLock);
   return kMadeOk;
 }
 
@@ -467,20 +376,27 @@ int InstallFolder(const char* dir, int shown, bool& interrupted) {
   return status;
 }
 
-static bool WriteBytes(const char* path, const unsigned char* data, size_t size) {
-  FILE* out = fopen(path, "wb");
+// Writes the bytes to `path` through the work folder's kPartFile, so that a run killed
+// meanwhile leaves no half file under the name.
+static bool WriteBytes(const char* dir, const char* name, const void* data, size_t size) {
+  char part[kMakePath + 32], path[kMakePath + 32];
+  snprintf(part, sizeof part, "%s/%s", dir, kPartFile);
+  snprintf(path, sizeof path, "%s/%s", dir, name);
+  FILE* out = OpenPlain(part, "wb");
   if (!out) return Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno));
   const bool ok = fwrite(data, 1, size, out) == size;
-  if (fclose(out) != 0 || !ok)
+  if (fclose(out) != 0 || !ok || rename(part, path) != 0)
     return Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno));
   return true;
 }
 
-// One of the five pictures: the presenter's own file, or the design with the title. An exit
-// status.
+// One of the five pictures: the presenter's own file, the old show's picture made from it
+// (a kept choice), or the design with the title. An exit status.
 static int WritePicture(const char* dir, Design design, const char* own, bool logo) {
   char path[kMakePath], why[256];
   snprintf(path, sizeof path, "%s/%s", dir, kDesignFiles[design]);
+  if (const char* copy = KeptCopy(kDesignFiles[design]))
+    return CopyFile(kMakeProgram, copy, path) ? kMadeOk : kMakeWrite;
   if (!own) {
     if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR, made.endText))
       return kMadeOk;
@@ -495,9 +411,27 @@ static int WritePicture(const char* dir, Design design, const char* own, bool lo
   return Fail(kMakeProgram, "%s: %s", own, why), kMakeBadFile;
 }
 
-// The record of the shown photos' sources; with the digest of captions.txt when it is
-// the template.
-static bool WriteRecord(const char* dir, bool isTemplate, const std::string& captions) {
+// Lists the made file `name` with its digest: from `text` when given, else from the file
+// `from`, else from the file in `dir`.
+static void ListMade(ShowSources& record, const char* dir, const char* name,
+                     const std::string* text = nullptr, const char* from = nullptr) {
+  MadeFile& m = record.madeFile[record.made];
+  char path[kMakePath + 96];
+  snprintf(path, sizeof path, "%s/%s", dir, name);
+  if (from) snprintf(path, sizeof path, "%s", from);
+  if (text)
+    m.digest = Digest(text->data(), text->size());
+  else if (access(path, F_OK) != 0 || !FileDigest(path, m.digest))
+    return;
+  snprintf(m.path, sizeof m.path, "%s", name);
+  ++record.made;
+}
+
+// The record: the shown photos' sources, the digest of captions.txt when it is the template,
+// every file made with its digest (the caption files' from their text: they are written after
+// it), and the choices of the make.
+static bool WriteRecord(const char* dir, bool isTemplate, const std::string* captions,
+                        const std::string* removed) {
   static ShowSources record;
   record = ShowSources{};
   const int total = photoCount < kMaxPhotos ? photoCount : kMaxPhotos;
@@ -516,10 +450,17 @@ static bool WriteRecord(const char* dir, bool isTemplate, const std::string& cap
     p.caption = photos[i].caption;
   }
   record.isTemplate = isTemplate;
-  record.captions = Digest(captions.data(), captions.size());
-  char path[kMakePath];
+  record.captions = captions ? Digest(captions->data(), captions->size()) : 0;
+  for (int i = 0; i < MadeNameCount() && record.made < kMostMadeFiles - 2; ++i)
+    ListMade(record, dir, MadeName(i));
+  if (captions) ListMade(record, dir, kCaptionFile, captions);
+  if (made.captions) ListMade(record, dir, kCaptionFile, nullptr, made.captions);
+  if (removed && !removed->empty()) ListMade(record, dir, kRemovedCaptionFile, removed);
+  RecordChoices(record);
+  char part[kMakePath], path[kMakePath];
+  snprintf(part, sizeof part, "%s/%s", dir, kPartFile);
   snprintf(path, sizeof path, "%s/%s", dir, kSourcesFile);
-  return WriteSources(path, record) ||
+  return (WriteSources(part, record) && rename(part, path) == 0) ||
          Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno));
 }
 
@@ -535,23 +476,31 @@ int WriteShowFiles(const char* dir) {
   if (!CopyShowFont(kMakeProgram, TOLVANE_FONT_DIR, dir)) return kMakeWrite;
   char path[kMakePath];
   snprintf(path, sizeof path, "%s/%s", dir, kMusicFile);
-  if (made.music ? !CopyFile(kMakeProgram, made.music, path)
-                 : !WriteBytes(path, demoModule, demoModuleEnd - demoModule))
+  const char* music = KeptCopy(kMusicFile) ? KeptCopy(kMusicFile) : made.music;
+  if (music ? !CopyFile(kMakeProgram, music, path)
+            : !WriteBytes(dir, kMusicFile, demoModule, demoModuleEnd - demoModule))
     return kMakeWrite;
   // The record before the captions: a work folder's caption files are known by it as ours.
   std::string captions, removed;
   bool isTemplate = false;
   const bool compose = !made.captions && !KeepsOldCaptions();
   if (compose && !ComposeCaptions(captions, removed, isTemplate)) return kMakeBadFile;
-  if (!WriteRecord(dir, compose && isTemplate, captions)) return kMakeWrite;
-  snprintf(path, sizeof path, "%s/%s", dir, kCaptionFile);
-  if (made.captions) return CopyFile(kMakeProgram, made.captions, path) ? kMadeOk : kMakeWrite;
-  if (!compose) return kMadeOk;  // the old show's own, moved in with the presenter's files
-  if (!WriteBytes(path, reinterpret_cast<const unsigned char*>(captions.data()), captions.size()))
+  if (!WriteRecord(dir, compose && isTemplate, compose ? &captions : nullptr,
+                   compose ? &removed : nullptr))
     return kMakeWrite;
-  snprintf(path, sizeof path, "%s/%s", dir, kRemovedCaptionFile);
-  if (!removed.empty() &&
-      !WriteBytes(path, reinterpret_cast<const unsigned char*>(removed.data()), removed.size()))
+  if (made.captions) {
+    // Through kPartFile too: a half copy is no copy.
+    char part[kMakePath];
+    snprintf(part, sizeof part, "%s/%s", dir, kPartFile);
+    snprintf(path, sizeof path, "%s/%s", dir, kCaptionFile);
+    if (!CopyFile(kMakeProgram, made.captions, part)) return kMakeWrite;
+    return rename(part, path) == 0
+               ? kMadeOk
+               : (Fail(kMakeProgram, "cannot write %s: %s", path, strerror(errno)), kMakeWrite);
+  }
+  if (!compose) return kMadeOk;  // the old show's own, moved in with the presenter's files
+  if (!WriteBytes(dir, kCaptionFile, captions.data(), captions.size())) return kMakeWrite;
+  if (!removed.empty() && !WriteBytes(dir, kRemovedCaptionFile, removed.data(), removed.size()))
     return kMakeWrite;
   return kMadeOk;
 }

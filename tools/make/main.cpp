@@ -72,8 +72,9 @@ static int CheckRequest() {
             kMaxPhotos);
     return kMakeUsage;
   }
-  if (!MayMakeShowDir()) return kMakeUsage;
-  return CheckOwnFiles();
+  if (const int status = MayMakeShowDir()) return status;
+  if (const int status = CheckOwnFiles()) return status;
+  return TakeRecordedChoices();
 }
 
 // What the presenter should know of the photos that were read: libvips's warnings, and
@@ -147,9 +148,11 @@ static int CheckMadeShow(int shown) {
 }
 
 static int Make() {
+  ListMadeNames();
+  // What a run killed outright left, brought back before the folder is looked at.
+  RecoverStaleWork();
   if (const int status = CheckRequest()) return status;
   if (made.order == kOrderDate) SortByDate();
-  RemoveStaleWork();
   char dir[kMakePath];
   if (!MakeWorkFolder(dir, sizeof dir)) {
     ForgetWorkFolder();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "assets/assets.h"
 #include "facts.h"
@@ -39,6 +40,9 @@ struct MakeOptions {
   const char* title;       // UTF-8, or null
   const char* subtitle;
   const char* endText;  // --end-text, UTF-8, or null for the end picture's own words
+  // The choices --matte, --fill and --sort as words, for the record: the colour given, "yes"
+  // or "no" (--matte without --fill), "date" or "given"; null when not given.
+  const char *matteName, *fillWord, *sortWord;
   const char *background, *logo, *end, *captions, *music;  // presenter's files, or null
   const char** inputs;                                     // the photos and folders named, in order
   int inputCount;
@@ -51,6 +55,21 @@ bool ParseMakeOptions(int argc, char** argv);
 void PrintMakeUsage(FILE* stream);
 // Reads a colour: a name (black, white, grey, ...) or #RRGGBB.
 bool ReadColour(const char* text, unsigned char rgb[3]);
+// Reads --sort's word: date or given.
+bool ReadOrder(const char* text, PhotoOrder& order);
+
+// The choices of a make that a remake keeps (choices.cpp).
+
+// Takes each choice the command line does not give from the old show's record, with a line
+// naming those kept and one naming those given again; then sets the matte, the fill and the
+// order from them. A record whose choices cannot be read is said in one line, and none is
+// taken. An exit status: kMakeBadFile when a kept file can no longer be had.
+int TakeRecordedChoices();
+// The old show's file to copy as the show's file `name` (kBackName.text ...) when a kept
+// choice is had so, its source being gone or changed; else null.
+const char* KeptCopy(const char* name);
+// Puts the choices of this make into the record.
+void RecordChoices(ShowSources& record);
 
 // The photos (photos.cpp).
 
@@ -89,6 +108,8 @@ bool LooksLikePicture(const char* name);
 
 // Preparing pictures with libvips (prepare.cpp).
 
+// Photo `i`'s file in a work folder while the photos are prepared, relative to it.
+void WorkPhotoName(int i, char* out, size_t size);
 // Starts libvips for this program's work; false with a message when it cannot.
 bool StartVips(const char* argv0);
 void StopVips();
@@ -113,18 +134,22 @@ bool ExifDate(const char* path, time_t& taken);
 
 // The folder (folder.cpp).
 
-// Beside captions.txt: the caption blocks of photos a remake left out.
-constexpr char kRemovedCaptionFile[] = "captions.removed.txt";
+// Where a file is written in a work folder before it takes its name: a run killed meanwhile
+// leaves no half a file under a made name.
+constexpr char kPartFile[] = ".writing";
+// Where a remake keeps a made file the presenter changed: own/gfx/foto02.jpg.
+constexpr char kOwnDir[] = "own";
 
 // Whether SHOWDIR may be made: it does not exist, or --force may replace it (a show with the
-// record of its sources, or one with nothing but a show's files). Prints why not.
-bool MayMakeShowDir();
+// record of its sources, or one with nothing but a show's files). An exit status, with a
+// message.
+int MayMakeShowDir();
 // When --force replaces a show with the record: the record; else null.
 const ShowSources* OldSources();
 // When --force replaces a show without the record: its captions.txt stays as it is.
 bool KeepsOldCaptions();
-// Removes the work folders of SHOWDIR that runs killed outright left, with a line each.
-void RemoveStaleWork();
+// SHOWDIR without trailing slashes: its parent folder and its last name.
+void SplitShowDir(char* parent, char* name, size_t size);
 // Makes the temporary folder beside SHOWDIR, with gfx/ and sfx/, into `dir`. Until
 // ForgetWorkFolder, Ctrl-C or a kill removes it before the program ends.
 bool MakeWorkFolder(char* dir, size_t size);
@@ -134,11 +159,60 @@ void ForgetWorkFolder();
 int WriteShowFiles(const char* dir);
 // Puts the finished folder in SHOWDIR's place, with signals held off: a new name, never over
 // anything that appeared there meanwhile, or --force's exchange with the old show, whose files
-// tolvane-make did not make move into the new one. Then forgets the work folder. An exit
-// status with a message; `interrupted` when a stop was asked for meanwhile.
+// tolvane-make did not make stay in SHOWDIR. Then forgets the work folder. An exit status
+// with a message; `interrupted` when a stop was asked for meanwhile.
 int InstallFolder(const char* dir, int shown, bool& interrupted);
 // Removes a folder and everything in it.
 void RemoveTree(const char* dir);
+
+// Whose the files of a show folder are (settle.cpp).
+
+// Fills the table of names a make writes; before anything else of the folder's is done.
+void ListMadeNames();
+// The names a make writes, relative to the show folder; the folders that hold them, deepest
+// first; the names a work folder has for files not yet whole.
+int MadeNameCount();
+const char* MadeName(int i);
+int MadeFolderCount();
+const char* MadeFolder(int i);
+int WorkNameCount();
+const char* WorkName(int i);
+bool IsMadeName(const char* path);
+bool IsShowFolder(const char* path);
+// What a file of a show folder is: made by tolvane-make and as it made it, a made file the
+// presenter changed (or a photo the record does not list), or the presenter's own.
+enum Fate { kMadeFile, kChangedFile, kOwnFile };
+struct Judging {
+  const char* dir;            // the folder judged
+  const ShowSources* record;  // its record, or null
+  bool stale;                 // a work folder a killed run left
+  bool keepCaptions;          // the old show's captions.txt stays the presenter's
+  bool keepRemoved;           // its captions.removed.txt too
+};
+Fate Judge(const Judging& j, const char* path);
+// The entries of a show folder relative to it, the show's folders walked (from `sub`); false
+// when one cannot be read.
+bool ListShow(const char* dir, std::vector<std::string>& entries, const char* sub);
+bool IsRealDir(const char* path);
+// Makes the folders above `path` in `dir`.
+void MakeParents(const char* dir, const std::string& path);
+// Moves `path` of `from` to `into` of `to`, never over anything; false with errno.
+bool MoveEntry(const char* from, const char* to, const std::string& path, const std::string& into);
+// Moves `path` of `from` to own/PATH of `to` (own/NAME-2.EXT ... when taken), its new name in
+// `into`.
+bool KeepAsOwn(const char* from, const char* to, const std::string& path, std::string& into);
+struct SettleCount {
+  int back = 0;  // the presenter's files moved under their own names
+  int kept = 0;  // those kept as own/...
+};
+// Empties the show folder j.dir: its made files removed, the rest moved into `to`, a changed
+// one as own/..., with a line; the number that could not be moved.
+int Settle(const Judging& j, const char* to, SettleCount& count);
+// Removes a settled show folder's empty folders and the folder; whether it is gone.
+bool RemoveEmptyShow(const char* dir);
+// The work folders of SHOWDIR that killed runs left: the presenter's files in them moved back
+// into SHOWDIR, the made ones removed, each said in a line.
+void RecoverStaleWork();
 
 // The captions (captions.cpp).
 

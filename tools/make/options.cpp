@@ -21,8 +21,9 @@ void PrintMakeUsage(FILE* stream) {
           "Options:\n"
           "  -o SHOWDIR          the folder to make; it must not exist (see --force)\n"
           "  --force             remake an existing show folder once the new one is complete,\n"
-          "                      keeping its captions with their photos and every file\n"
-          "                      tolvane-make did not make\n"
+          "                      keeping its captions with their photos, every file\n"
+          "                      tolvane-make did not make (a made file since changed as\n"
+          "                      own/NAME), and each choice below that is not given again\n"
           "  --sort date         order the photos by the date taken (EXIF, else the file's time)\n"
           "  --fill              fill the photo area, cropping the photo's edges, instead of\n"
           "                      showing the whole photo on a matte\n"
@@ -46,8 +47,10 @@ void PrintMakeUsage(FILE* stream) {
           "\n"
           "Nothing is overwritten: the folder is made beside SHOWDIR under another name and\n"
           "takes its name only when complete, never over a folder that appeared meanwhile.\n"
-          "photo-sources.txt in it records the file each photo was made from. A file that\n"
-          "cannot be read or decoded stops it, and nothing is left behind.\n"
+          "photo-sources.txt in it records the file each photo was made from, the files\n"
+          "made and the choices a remake keeps. A file that cannot be read or decoded stops\n"
+          "it, and nothing is left behind; a remake killed outright leaves the old show or\n"
+          "the new one, and the next run brings back what it was moving.\n"
           "\n"
           "Exit status: 0 made, 1 made but the check reports a problem, 2 a file named cannot\n"
           "be read or decoded, or a text cannot be lettered, 3 bad usage (too many photos,\n"
@@ -78,6 +81,12 @@ bool ReadColour(const char* text, unsigned char rgb[3]) {
   return true;
 }
 
+bool ReadOrder(const char* text, PhotoOrder& order) {
+  if (strcmp(text, "date") != 0 && strcmp(text, "given") != 0) return false;
+  order = strcmp(text, "date") == 0 ? kOrderDate : kOrderGiven;
+  return true;
+}
+
 // The options that take a value, and where it goes.
 static bool TakeValue(const char* option, const char* value) {
   const char** text = nullptr;
@@ -104,12 +113,13 @@ static bool TakeValue(const char* option, const char* value) {
   if (strcmp(option, "--matte") == 0) {
     if (!ReadColour(value, made.matte))
       return FailUsage(kMakeProgram, "--matte takes a colour name or #RRGGBB, not '%s'", value);
+    made.matteName = value;
     return true;
   }
   if (strcmp(option, "--sort") == 0) {
-    if (strcmp(value, "date") != 0 && strcmp(value, "given") != 0)
+    if (!ReadOrder(value, made.order))
       return FailUsage(kMakeProgram, "--sort takes date (or given), not '%s'", value);
-    made.order = strcmp(value, "date") == 0 ? kOrderDate : kOrderGiven;
+    made.sortWord = value;
     return true;
   }
   return FailUsage(kMakeProgram, "unknown option %s", option);
@@ -119,7 +129,10 @@ static bool TakeValue(const char* option, const char* value) {
 static bool SetFlag(const char* arg) {
   if (strcmp(arg, "--force") == 0) return made.force = true;
   if (strcmp(arg, "--skip-bad") == 0) return made.skipBad = true;
-  if (strcmp(arg, "--fill") == 0) return made.fill = true;
+  if (strcmp(arg, "--fill") == 0) {
+    made.fillWord = "yes";
+    return made.fill = true;
+  }
   if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0) return made.help = true;
   if (strcmp(arg, "--version") == 0) return made.version = true;
   return false;
@@ -153,6 +166,8 @@ bool ParseMakeOptions(int argc, char** argv) {
     if (!TakeValue(arg, argv[++i])) return false;
   }
   if (made.help || made.version) return true;
+  // A matte given alone asks for the photos on it: a remake then leaves the record's --fill.
+  if (made.matteName && !made.fillWord) made.fillWord = "no";
   if (!made.showDir[0]) return FailUsage(kMakeProgram, "no show folder: name it with -o SHOWDIR");
   if (made.inputCount == 0)
     return FailUsage(kMakeProgram, "no photos: name photo files or folders of photos");

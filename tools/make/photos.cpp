@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common.h"
 #include "make.h"
 
 Photo photos[kMaxPhotos];
@@ -114,7 +115,7 @@ void SortByDate() {
   for (int i = 0; i < photoCount; ++i) {
     Photo& p = photos[i];
     // A named pipe or a device would hold the reading of its header for ever.
-    p.exifDate = !IsSpecialFile(p.path) && ExifDate(p.path, p.taken);
+    p.exifDate = !WhySpecial(p.path) && ExifDate(p.path, p.taken);
     struct stat s;
     if (!p.exifDate) p.taken = stat(p.path, &s) == 0 ? s.st_mtime : 0;
   }

@@ -330,9 +330,15 @@ bool ExifDate(const char* path, time_t& taken) {
   return found;
 }
 
+void WorkPhotoName(int i, char* out, size_t size) {
+  snprintf(out, size, "%s.photo%02d.jpg", kPictureDir, i);
+}
+
 // Photo `i`'s file while the photos are prepared; the shown ones are numbered afterwards.
-static void WorkName(const char* dir, int i, char* out, size_t size) {
-  snprintf(out, size, "%s/gfx/.photo%02d.jpg", dir, i);
+static void WorkPath(const char* dir, int i, char* out, size_t size) {
+  char name[64];
+  WorkPhotoName(i, name, sizeof name);
+  snprintf(out, size, "%s/%s", dir, name);
 }
 
 static void ShowProgress(int done, int total, bool terminal) {
@@ -348,7 +354,7 @@ static void RetakeReasons(const char* dir, int total) {
   for (int i = 0; i < total; ++i) {
     if (!photos[i].bad || photos[i].unwritten) continue;
     char out[kMakePath];
-    WorkName(dir, i, out, sizeof out);
+    WorkPath(dir, i, out, sizeof out);
     photos[i].bad = !PreparePhoto(photos[i], out);
   }
 }
@@ -362,7 +368,7 @@ int PrepareAllPhotos(const char* dir) {
   auto work = [&] {
     for (int i = next++; i < total; i = next++) {
       char out[kMakePath];
-      WorkName(dir, i, out, sizeof out);
+      WorkPath(dir, i, out, sizeof out);
       photos[i].bad = !FitPhoto(photos[i], out);
       std::lock_guard<std::mutex> hold(lock);
       ++done;
@@ -387,7 +393,7 @@ int PrepareAllPhotos(const char* dir) {
   for (int i = 0; i < total; ++i)
     if (photos[i].unwritten) {
       char out[kMakePath];
-      WorkName(dir, i, out, sizeof out);
+      WorkPath(dir, i, out, sizeof out);
       fprintf(stderr, "tolvane-make: cannot write %s: %s\n", out, photos[i].why);
       return -1;
     }
@@ -395,7 +401,7 @@ int PrepareAllPhotos(const char* dir) {
   for (int i = 0; i < total; ++i) {
     if (photos[i].bad) continue;
     char from[kMakePath], to[kMakePath];
-    WorkName(dir, i, from, sizeof from);
+    WorkPath(dir, i, from, sizeof from);
     snprintf(to, sizeof to, "%s/%s", dir, PhotoName(++shown).path);
     if (rename(from, to) != 0) {
       fprintf(stderr, "tolvane-make: cannot write %s: %s\n", to, strerror(errno));

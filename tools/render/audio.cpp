@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common.h"
 #include "assets/assets.h"
 #include "render.h"
 
@@ -55,7 +56,7 @@ static void Reason(char* why, size_t size, const char* what) {
 }
 
 MusicKind MusicKindOf(const char* path) {
-  FILE* file = IsSpecialFile(path) ? nullptr : fopen(path, "rb");
+  FILE* file = OpenPlain(path, "rb");
   Uint8 magic[12];
   const bool read = file && fread(magic, 1, sizeof magic, file) == sizeof magic;
   if (file) fclose(file);
@@ -197,7 +198,7 @@ static bool OpenVorbis(const char* path, bool loop, char* why, size_t whySize) {
 
 bool OpenMusic(const char* path, bool loop, char* why, size_t whySize) {
   CloseMusic();
-  if (IsSpecialFile(path)) {
+  if (WhySpecial(path)) {
     Reason(why, whySize, "not a regular file");
     return false;
   }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
 #include "render.h"
@@ -63,7 +64,7 @@ static void CheckPicture(int which, SDL_Surface* picture, const char* withoutIt,
 
 // The EXIF orientation of a JPEG file (1 to 8), or 0 when it carries none.
 static int ExifOrientation(const char* path) {
-  FILE* file = IsSpecialFile(path) ? nullptr : fopen(path, "rb");
+  FILE* file = OpenPlain(path, "rb");
   if (!file) return 0;
   static unsigned char data[1 << 16];
   const size_t size = fread(data, 1, sizeof data, file);
@@ -368,7 +369,7 @@ static bool UnlikelyInLatin1(unsigned char byte) {
 // How the caption file was read: its encoding, a byte-order mark, and when it was read as
 // Latin-1, the first byte that makes that doubtful.
 static void CheckCaptionEncoding(const char* path) {
-  FILE* file = fopen(path, "rb");
+  FILE* file = OpenPlain(path, "rb");
   if (!file) return;
   unsigned char head[3] = {0, 0, 0};
   const bool mark =

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common.h"
 #include "assets/assets.h"
 #include "render.h"
 
@@ -107,7 +108,7 @@ static bool InTune(int rate, char* why, size_t whySize) {
 }
 
 bool CheckMusic(const char* file, char* why, size_t whySize) {
-  if (IsSpecialFile(file)) {
+  if (WhySpecial(file)) {
     Say(why, whySize, "It is not a regular file.");
     return false;
   }

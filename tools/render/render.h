@@ -81,7 +81,8 @@ void RestoreStderr();
 // Whether `path` names anything: a file, a folder, a link to one.
 bool Exists(const char* path);
 // Whether `path` is, or would be, one of the show's own files or another input of the run
-// (the caption file): an output must not replace it. Says so when it is.
+// (the caption file), which an output must not replace, or a named pipe or a device, which it
+// would wait on: an output refused. Says so when it is.
 bool IsRunInput(const char* path);
 
 // Caption text in UTF-8 (showntext.cpp).
@@ -225,11 +226,34 @@ struct PhotoSource {
   bool captionTemplate;        // its caption was written as a template, with digest:
   unsigned long long caption;  // CaptionDigest of that block
 };
+// One file a make wrote, relative to the show folder, and the digest of its bytes as written:
+// a file whose bytes differ since is no longer the make's but the presenter's.
+struct MadeFile {
+  char path[64];
+  unsigned long long digest;
+};
+// The made files a record holds at most: each photo and picture twice (with its large
+// source), the font, the music and the caption files, with room to spare.
+constexpr int kMostMadeFiles = 4 * kMaxPhotos + 32;
+// One choice of the make as the record keeps it (the option without its dashes, and its value
+// unescaped); tolvane-make judges them.
+struct RecordedChoice {
+  char name[32];
+  char value[kPathSize + 32];
+};
+constexpr int kMostRecordedChoices = 32;
 struct ShowSources {
   int photos;  // gfx/foto01.jpg ... in order
   PhotoSource photo[kMaxPhotos];
   bool isTemplate;  // captions.txt was written as the template, with digest:
   unsigned long long captions;
+  bool listsMade;  // the record lists the files made (an older tolvane-make's does not)
+  int made;
+  MadeFile madeFile[kMostMadeFiles];
+  int choices;
+  RecordedChoice choice[kMostRecordedChoices];
+  // Why the record's choices cannot be taken (damaged, hand-edited, another version), or "".
+  char choiceTrouble[160];
 };
 // A digest of bytes that tells one file from another: Digest of the first part from
 // kDigestStart, of each next part from the digest so far.
@@ -242,8 +266,12 @@ unsigned long long CaptionDigest(char* const record[3]);
 // The digest of a file's bytes; false when it cannot be read.
 bool FileDigest(const char* path, unsigned long long& digest);
 bool WriteSources(const char* path, const ShowSources& sources);
-// False when the file is missing or is not such a record.
+// False when the file is missing, is not such a record, or is a named pipe or a device.
+// Choices that cannot be read leave the rest of the record good: none is taken, and
+// `choiceTrouble` says why.
 bool ReadSources(const char* path, ShowSources& sources);
+// The record's entry for the made file `path`, or null.
+const MadeFile* FindMade(const ShowSources& sources, const char* path);
 // Whether a photo of this size, fitted into the photo area, is enlarged more than twice both
 // ways and so looks blurred.
 bool LooksBlurred(int width, int height);

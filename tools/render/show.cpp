@@ -106,6 +106,10 @@ static int CheckFolder() {
             getcwd(cwd, sizeof cwd) ? cwd : ".");
     return kExitShow;
   }
+  // --check reads the record and the caption file byte by byte: neither may be a named pipe.
+  if (settings.job == kCheck)
+    for (const char* file : {kSourcesFile, settings.captions[0] ? "" : kCaptionFile})
+      if (file[0] && !RefuseSpecial("tolvane-render", file)) return kExitUsage;
   return settings.captions[0] ? CheckCaptionFile() : kExitDone;
 }
 
@@ -198,6 +202,7 @@ static bool ShowFileName(int i, char* name, size_t size) {
 }
 
 bool IsRunInput(const char* path) {
+  if (!RefuseSpecial("tolvane-render", path)) return true;
   bool input = settings.captions[0] && SameFile(path, settings.captions);
   char name[64];
   for (int i = 0; !input && ShowFileName(i, name, sizeof name); ++i) input = SameFile(path, name);
