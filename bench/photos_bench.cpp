@@ -117,7 +117,7 @@ void PhonePhotos(benchmark::State& state, bool progressive, int depth) {
   }
   Loud();
   const double load = Median(loads), djpeg = Median(djpegs);
-  state.counters["photos"] = fotos + 1;
+  state.counters["photos"] = PhotoSlots();
   state.counters["photo_MB"] = std::filesystem::file_size(folder + "/gfx/foto01.jpg") / 1e6;
   state.counters["load_s"] = load / 1e9;
   state.counters["djpeg_crop_s"] = djpeg / 1e9;
@@ -134,7 +134,7 @@ void BombFiles(benchmark::State& state, int depth) {
     ns += ThreadNs() - start;
   }
   Loud();
-  state.counters["photos"] = fotos + 1;
+  state.counters["photos"] = PhotoSlots();
   state.counters["load_s"] = ns / static_cast<double>(state.iterations()) / 1e9;
 }
 

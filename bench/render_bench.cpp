@@ -118,10 +118,6 @@ void Memcpy(benchmark::State& state, int depth) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(to.size()));
 }
 
-int SlotStart(int slot) {
-  return kFirstSlot + kSlotLength * slot;
-}
-
 // Compute at the first step of a slot renders the caption's two text pictures. The slots
 // are visited in turn, so every caption of the table is made; the slowest one counts.
 void ComputeSlotStart(benchmark::State& state, int depth) {

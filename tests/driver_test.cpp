@@ -469,12 +469,47 @@ TEST_F(Show, AMissingLogoDrawsNothing) {
   EXPECT_EQ(Pixel(320, 240), 0u);
 }
 
+// Frame 0 is the loading screen, drawn while the show's length is not known: an object that is
+// active and stands over the whole screen then is not drawn.
 TEST_F(Show, FrameZeroDrawsNoObject) {
-  Load(1);
-  si = Solid(kScreenWidth, kScreenHeight, 250, 250, 0);
-  Compute(0);
+  ENDTIME = kInitialEndTime;
+  CIB& object = tt[kLogoObject];
+  object.surface = Solid(kScreenWidth, kScreenHeight, 250, 250, 0);
+  PopisNabeh(kLogoKeys, -100, 0, 0, 200);
+  object.Activate(&pt[kLogoKeys], 1, false);
   Render(0);
   EXPECT_EQ(Pixel(320, 240), 0u);
+  object.Deactivate();
+}
+
+// Where Right and Left land, in a show of four photos (slots from 1300, 3300, 5300 and 7300,
+// the end picture from 9300, the fade from 11800) and in one without photos.
+TEST(JumpTargets, LandOnTheFirstFramesOfSlots) {
+  const struct {
+    const char* where;
+    int photos, f, next, back;
+  } kCases[] = {
+      {"the logo", 4, 500, 1300, 1300},
+      {"the first slot, in its first 2 s", 4, 1300 + 100, 3300, 1300},
+      {"the first slot, after 2 s", 4, 1300 + 500, 3300, 1300},
+      {"a middle slot, in its first 2 s", 4, 5300 + 100, 7300, 3300},
+      {"a middle slot, after 2 s", 4, 5300 + 201, 7300, 5300},
+      {"a middle slot, at 2 s", 4, 5300 + 200, 7300, 3300},
+      {"the last slot", 4, 7300 + 1999, 9300, 7300},
+      {"the end picture", 4, 9300, -1, 7300},
+      {"the fade", 4, 11800, -1, -1},
+      {"the logo, no photos", 0, 500, 1300, -1},
+      {"the end picture, no photos", 0, 1300, -1, -1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.where);
+    fotos = c.photos - 1;
+    ENDTIME = kSlotLength * c.photos + kFramesAroundSlots;
+    EXPECT_EQ(NextTarget(c.f), c.next);
+    EXPECT_EQ(BackTarget(c.f), c.back);
+  }
+  fotos = 0;
+  ENDTIME = kInitialEndTime;
 }
 
 // Slot captions.

@@ -214,7 +214,7 @@ TEST_F(EndToEnd, HelpAndVersionPrintAndExitBeforeStartingAnything) {
     std::vector<std::string> args;
     std::string begins;
   } kCases[] = {
-      {{"--help"}, "Usage: " TOLVANE_EXE " [-bpp N] [-warp] [-sw] [-windowed] [-fit]\n"},
+      {{"--help"}, "Usage: " TOLVANE_EXE " [-bpp N] [-warp] [-sw] [-windowed] [-fit [-pixels]]\n"},
       {{"-windowed", "-h"}, "Usage: "},
       {{"--version"}, "tolvane 1.0\n"},
   };

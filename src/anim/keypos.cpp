@@ -1,3 +1,5 @@
+// Key-frame paths: the builders of the show's standard motions into the key pool, and KeyPos,
+// which places a picture on a path at any frame.
 #include "anim/anim.h"
 #include "facts.h"
 

@@ -1,3 +1,5 @@
+// The pool of animated image objects: each follows its path and draws its copies, 3 frames
+// apart, through the canvas.
 #include "anim/anim.h"
 #include "anim/canvas.h"
 #include "anim/surfaces.h"

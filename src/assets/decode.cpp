@@ -1,3 +1,5 @@
+// Photos decoded as the image library would decode them, only what the screen shows of them
+// (or reduced while decoding), and pictures converted to the canvas's pixel format quickly.
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>

@@ -1,3 +1,5 @@
+// A picture file's header read before it is decoded: its kind and size, and the bounds that keep
+// a damaged or hostile file from hanging or exhausting the decoder.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>

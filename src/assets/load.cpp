@@ -1,3 +1,5 @@
+// The show's pictures, photos and fonts: loaded from gfx/ behind the loading screen, held for
+// the whole show, released at its end; every file name built in one place.
 #include <SDL_image.h>
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// The slot captions: at each slot's start the names line and the description box rendered
+// (with their twins for a larger canvas) and set on their paths; the box hidden before the
+// photo.
 #include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
@@ -12,8 +15,8 @@ static_assert(kCaptionSlots == kMaxPhotos, "one caption record for every photo s
 
 void RenderCaption(int slot) {
   // Slots beyond the table repeat its last record; an empty table shows no caption.
-  if (texts < 1 || slot < 0) return;
-  char** record = texty[slot < texts ? slot : texts - 1];
+  char** record = CaptionOfSlot(slot);
+  if (!record) return;
   const char* namesText = record[kCaptionNames] ? record[kCaptionNames] : "";
   const char* description = record[kCaptionDescription] ? record[kCaptionDescription] : "";
 
@@ -46,4 +49,8 @@ void HandleHideRequest() {
   if (doflash == 0) return;
   doflash = 0;
   tt[kBoxObject].Deactivate();
+}
+
+void ResetCaptions() {
+  doflash = 0;
 }

@@ -1,3 +1,5 @@
+// The display: the live show's -fit display and canvas (a window or the full screen, resized
+// and toggled), presenting each pass, and the scaler that enlarges a 640x480 picture.
 #include "driver/display.h"
 
 #include <algorithm>
@@ -357,4 +359,12 @@ bool FitEvent(const SDL_Event& event) {
   }
   DisplayChanged(before, w, h);
   return true;
+}
+
+void ResetDisplay() {
+  fitScreen = fitPixels = depthGiven = false;
+  display = nullptr;
+  if (canvas.surface && canvas.surface == ownCanvas) SetCanvas(nullptr);
+  FreeOwnCanvas();
+  canvasBehind = false;
 }

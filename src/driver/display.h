@@ -38,3 +38,6 @@ bool FitEvent(const SDL_Event& event);
 // After the events of a pass: where FitEvent changed the display, makes what the show draws
 // for its new size (once for a burst of resizes) and returns true.
 bool FitCanvasToDisplay();
+// Puts the display's options and state back to their start values (tests open displays of
+// their own): no -fit, no display of its own.
+void ResetDisplay();

@@ -1,3 +1,5 @@
+// The final fade's sweep: the snapshot blended over black several pixels at a time, where it
+// gives SDL's own bytes.
 #include <algorithm>
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// tolvane --help and --version: the options, the keys and the files the show reads.
 #include <cstdio>
 #include <cstring>
 

@@ -7,31 +7,11 @@
 Uint8 mhold = 0;
 Uint8 mblank = 0;
 
-// Left goes back to the start of the slot shown when it has been up longer than this, else to
-// the slot before: a presenter who has just skipped on wants the photo before.
-static constexpr int kBackToThisSlot = 2000 / kStepMs;
-
 // Whether the clock was held at its last reading by PresenterClock, and that reading.
 static bool clockHeld = false;
 static Uint32 heldSince = 0;
 // Set by a jump, for the clock to start afresh at the frame landed on.
 static bool jumped = false;
-
-int NextTarget(int f) {
-  if (f >= EndPictureStart()) return -1;
-  if (f < kFirstSlot) return kFirstSlot;
-  return kFirstSlot + ((f - kFirstSlot) / kSlotLength + 1) * kSlotLength;
-}
-
-int BackTarget(int f) {
-  const int end = EndPictureStart();
-  if (f >= ENDTIME || end == kFirstSlot) return -1;  // the fade; a show without slots
-  if (f >= end) return end - kSlotLength;
-  if (f < kFirstSlot) return kFirstSlot;
-  const int start = kFirstSlot + (f - kFirstSlot) / kSlotLength * kSlotLength;
-  if (f - start > kBackToThisSlot || start == kFirstSlot) return start;
-  return start - kSlotLength;
-}
 
 void JumpTo(int to) {
   // Back, and also to the frame shown, the show is played again from its start: the loop's
@@ -88,13 +68,6 @@ Uint32 PresenterClock(Uint32 now, Uint32 base) {
   if (jumped) base = now;
   jumped = false;
   return base;
-}
-
-void DrawPass(int f) {
-  if (mblank)
-    FillBlack();
-  else
-    Render(f);
 }
 
 void ResetKeys() {

@@ -1,3 +1,4 @@
+// The logo's set-up at frame 1: its drop path, centred, and its object.
 #include "anim/anim.h"
 #include "assets/assets.h"
 #include "driver/driver.h"
@@ -10,9 +11,4 @@ void SetUpLogo() {
   SiNabeh(kLogoKeys, kLogoDropStart, (kScreenWidth - width) / 2, (kScreenHeight - height) / 2,
           kLogoHold);
   logo.Activate(&pt[kLogoKeys], 1, false);
-}
-
-void DrawObjects(int f) {
-  for (CIB& object : tt)
-    if (object.active) object.Draw(f);
 }

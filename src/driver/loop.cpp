@@ -1,3 +1,5 @@
+// The main loop: the events of each pass, the 10 ms steps that fell due, one drawing pass;
+// the run and pause flags.
 #include <algorithm>
 #include <climits>
 
@@ -28,22 +30,7 @@ void ProcessEvents() {
   }
   FitCanvasToDisplay();
   // Paused, the picture stands: drawn again on the display as it now is.
-  if (redraw && mpause) {
-    DrawPass(frame);
-    Present();
-  }
-}
-
-void StepTo(int to, Passes between) {
-  while (MainProgram && frame < to) {
-    // The pass of ENDTIME, whose black the snapshot of the next step copies.
-    if (between == kEveryStep && frame == ENDTIME) Render(ENDTIME);
-    frame++;
-    Compute(frame);
-    // The pass after this step, in the slot range, would carry out a hide request.
-    if (between == kEveryStep && frame >= kFirstSlot && frame < EndPictureStart())
-      HandleHideRequest();
-  }
+  if (redraw && mpause) PresentPass(frame);
 }
 
 Uint32 RunDueSteps(Uint32 now, Uint32 base) {
@@ -67,8 +54,7 @@ bool LoopPass(Uint32 (*tick)(), Uint32& base) {
   } else {
     const Uint32 now = tick();
     base = RunDueSteps(now, PresenterClock(now, base));
-    DrawPass(frame);
-    Present();
+    PresentPass(frame);
   }
   return MainProgram != 0;
 }
@@ -76,4 +62,10 @@ bool LoopPass(Uint32 (*tick)(), Uint32& base) {
 void MainLoop(Uint32 base) {
   while (LoopPass(SDL_GetTicks, base)) {
   }
+}
+
+void ResetLoop() {
+  frame = 0;
+  MainProgram = 1;
+  mpause = 0;
 }

@@ -1,19 +1,18 @@
-#include <cstring>
-
+// The show's schedule: what each step of the clock decides (the logo's start, each slot's photo
+// and caption, the box's hide request, the fade's snapshot, the end), the slots every program
+// counts by, and where a presenter's jump lands.
 #include "anim/canvas.h"
 #include "anim/surfaces.h"
 #include "assets/assets.h"
-#include "driver/display.h"
 #include "driver/driver.h"
 
 int foto2 = -1;
 int foto2x = kPhotoX, foto2y = kPhotoY;
 SDL_Surface* fade = nullptr;
 
-// First frame of the end picture: the frame after the last slot.
-int EndPictureStart() {
-  return ENDTIME - kEndPicture;
-}
+// Left goes back to the start of the slot shown when it has been up longer than this, else to
+// the slot before: a presenter who has just skipped on wants the photo before.
+static constexpr int kBackToThisSlot = 2000 / kStepMs;
 
 // fotos is the index of the last photo.
 int PhotoSlots() {
@@ -24,38 +23,33 @@ int SlotStart(int k) {
   return kFirstSlot + k * kSlotLength;
 }
 
-// SDL 1.2 fills through MMX stores that go around the cache: several times slower than memset,
-// and the pass draws over those rows at once. A canvas in plain memory is cleared with memset.
-void FillBlack() {
-  SDL_Surface* target = canvas.surface;
-  if (SDL_MUSTLOCK(target)) {
-    SDL_FillRect(target, nullptr, 0);
-    return;
-  }
-  const SDL_Rect& clip = target->clip_rect;
-  const int pixel = target->format->BytesPerPixel;
-  const size_t bytes = static_cast<size_t>(clip.w) * pixel;
-  Uint8* row = static_cast<Uint8*>(target->pixels) + clip.y * target->pitch + clip.x * pixel;
-  for (int y = 0; y < clip.h; ++y, row += target->pitch) memset(row, 0, bytes);
+int SlotOf(int f) {
+  return (f - kFirstSlot) / kSlotLength;
 }
 
-// A full-screen picture that is missing leaves black, not the previous pass, in its place.
-static void DrawFullScreen(SDL_Surface* picture) {
-  if (!picture) FillBlack();
-  DrawPicture(picture, 0, 0);
+int SlotOffset(int f) {
+  return (f - kFirstSlot) % kSlotLength;
 }
 
-// The snapshot holds the show's area of the canvas, which the fade draws back in its place.
+// First frame of the end picture: the frame after the last slot.
+int EndPictureStart() {
+  return ENDTIME - kEndPicture;
+}
+
+bool InSlots(int f) {
+  return f >= kFirstSlot && f < EndPictureStart();
+}
+
+int LastFrame() {
+  return ENDTIME + kFadeLength + 1;
+}
+
 static void TakeSnapshot() {
   if (fade) SDL_FreeSurface(fade);
   const SDL_Rect area = canvas.area;
   fade = NewCanvasSurface(area.w, area.h);
   SDL_Rect from = area;
   if (fade) SDL_UpperBlit(canvas.surface, &from, fade, nullptr);
-}
-
-int LastFrame() {
-  return ENDTIME + kFadeLength + 1;
 }
 
 void Compute(int f) {
@@ -70,9 +64,8 @@ void Compute(int f) {
     if (f == 1) SetUpLogo();
     return;
   }
-  if (f < EndPictureStart()) {
-    const int slot = (f - kFirstSlot) / kSlotLength;
-    const int offset = (f - kFirstSlot) % kSlotLength;
+  if (InSlots(f)) {
+    const int slot = SlotOf(f), offset = SlotOffset(f);
     if (offset == 0) {
       foto2 = slot;
       WantPhotos(slot);
@@ -89,118 +82,26 @@ void Compute(int f) {
   }
 }
 
-void BlitFaded(SDL_Surface* source, SDL_Surface* target, int transparency) {
-  SetTransparency(source, transparency);
-  BlitWhole(source, target, canvas.area.x, canvas.area.y);
+int NextTarget(int f) {
+  if (f >= EndPictureStart()) return -1;
+  if (f < kFirstSlot) return SlotStart(0);
+  return SlotStart(SlotOf(f) + 1);
 }
 
-// The loading screen's pictures, where the loading screen draws them.
-static int LoadX() {
-  return kScreenWidth - load->w;
-}
-static int LoadY() {
-  return kScreenHeight - load->h;
-}
-static int CentredX(const SDL_Surface* picture) {
-  return (kScreenWidth - picture->w) / 2;
-}
-static int CentredY(const SDL_Surface* picture) {
-  return (kScreenHeight - picture->h) / 2;
-}
-
-void TwinLoadingScreen() {
-  if (load) MakeTwin(load, kShowPictures[kPictureLoad].file, LoadX(), LoadY());
-  if (ohen) MakeTwin(ohen, kShowPictures[kPictureOhen].file, CentredX(ohen), CentredY(ohen));
-}
-
-void TwinShowPictures() {
-  MakeTwin(back, kShowPictures[kPictureBack].file, 0, 0);
-  // The logo where it stands still, centred.
-  if (si) MakeTwin(si, kShowPictures[kPictureSi].file, CentredX(si), CentredY(si));
-  MakeTwin(end, kShowPictures[kPictureEnd].file, 0, 0);
-}
-
-static void RenderLoadingScreen() {
-  FillBlack();
-  if (ohen) DrawPicture(ohen, CentredX(ohen), CentredY(ohen));
-  if (load) DrawPicture(load, LoadX(), LoadY());
-  // Drawn during loading, before the main loop exists to present it.
-  Present();
-}
-
-// Draws `picture` full-screen everywhere but under an opaque `cover` at (x, y), in up to four
-// bands around it: the background under the photo would be a third of the pass, all hidden.
-static void DrawAround(SDL_Surface* picture, const SDL_Surface* cover, int x, int y) {
-  SDL_Surface* target = canvas.surface;
-  const SDL_Rect whole = target->clip_rect;
-  const SDL_Rect c = PlacedRect(cover, x, y);
-  const auto [left, top, right, bottom] = ClipEdges(whole, c.x, c.y, c.w, c.h);
-  if (left >= right || top >= bottom) {
-    DrawPicture(picture, 0, 0);
-    return;
-  }
-  const int bands[4][4] = {{whole.x, whole.y, whole.w, top - whole.y},
-                           {whole.x, bottom, whole.w, whole.y + whole.h - bottom},
-                           {whole.x, top, left - whole.x, bottom - top},
-                           {right, top, whole.x + whole.w - right, bottom - top}};
-  for (const auto& b : bands) {
-    if (b[2] <= 0 || b[3] <= 0) continue;
-    SDL_Rect band = {static_cast<Sint16>(b[0]), static_cast<Sint16>(b[1]),
-                     static_cast<Uint16>(b[2]), static_cast<Uint16>(b[3])};
-    SDL_SetClipRect(target, &band);
-    DrawPicture(picture, 0, 0);
-  }
-  SDL_SetClipRect(target, &whole);
-}
-
-static void RenderSlot(int f) {
-  HandleHideRequest();
-  TakeReadyPhotos();
-  SDL_Surface* photo =
-      foto2 != -1 && (f - kFirstSlot) % kSlotLength >= kPhotoOffset ? foto[foto2] : nullptr;
-  if (photo && back && DrawnOpaque(photo))
-    DrawAround(back, photo, foto2x, foto2y);
-  else
-    DrawFullScreen(back);
-  DrawPicture(photo, foto2x, foto2y);
-}
-
-static void RenderFade(int f) {
-  // Repeated on every pass; the mixer ignores it once a fade-out is under way.
-  Mix_FadeOutMusic(kMusicFadeOutMs);
-  const int transparency = 255 * (f - ENDTIME) / kFadeLength;
-  if (fade && SweepFade(transparency)) return;
-  FillBlack();
-  if (fade) BlitFaded(fade, canvas.surface, transparency);
-}
-
-void Render(int f) {
-  if (f == 0)
-    RenderLoadingScreen();
-  else if (f < kFirstSlot)
-    FillBlack();
-  else if (f < EndPictureStart())
-    RenderSlot(f);
-  else
-    DrawFullScreen(end);
-  if (f >= ENDTIME) RenderFade(f);
-  if (f < EndPictureStart()) DrawObjects(f);
+int BackTarget(int f) {
+  const int end = EndPictureStart();
+  if (f >= ENDTIME || end == kFirstSlot) return -1;  // the fade; a show without slots
+  if (f >= end) return SlotStart(PhotoSlots() - 1);
+  if (f < kFirstSlot) return SlotStart(0);
+  const int slot = SlotOf(f);
+  if (SlotOffset(f) > kBackToThisSlot || slot == 0) return SlotStart(slot);
+  return SlotStart(slot - 1);
 }
 
 void ResetSchedule() {
-  frame = 0;
   foto2 = -1;
   foto2x = kPhotoX;
   foto2y = kPhotoY;
   if (fade) SDL_FreeSurface(fade);
   fade = nullptr;
-  doflash = 0;
-}
-
-void ResetDriver() {
-  ResetSchedule();
-  MainProgram = 1;
-  mpause = 0;
-  captionSource = nullptr;
-  ResetKeys();
 }

@@ -1,7 +1,7 @@
 // The show as every program opens, steps and draws it: the live show, the renderer, the
-// benchmarks and the tests. Each starts SDL and the font engine and opens a display its own
-// way, then calls LoadShow and StartShow, moves on with StepTo, draws with Render, and at its
-// end calls ReleaseShow.
+// benchmarks and the tests. Each starts SDL and the font engine, opens a display its own way
+// and makes it the canvas (SetCanvas), then calls LoadShow and StartShow, moves on with
+// StepTo, draws with Render, and at its end calls ReleaseShow.
 #pragma once
 
 #include <SDL.h>
@@ -49,18 +49,28 @@ void StepTo(int to, Passes between);
 // Draws the whole screen for `frame`; may be called any number of times per frame.
 // Presents the display itself only for frame 0, the loading screen.
 void Render(int frame);
-// The first frame of the end picture: the photo slots end there.
-int EndPictureStart();
+
+// The slots, the one place that counts them (schedule.cpp): the logo before them, the end
+// picture and the fade after them.
+
 // The number of photo slots: one per photo found.
 int PhotoSlots();
 // The first frame of photo slot `k`, counted from 0.
 int SlotStart(int k);
+// The slot frame `f` is in, and how far into it, for a frame from the first slot's start on.
+int SlotOf(int f);
+int SlotOffset(int f);
+// Whether frame `f` is in a photo slot.
+bool InSlots(int f);
+// The first frame of the end picture: the photo slots end there.
+int EndPictureStart();
 // The show's last step, the first after the fade: the step that ends the show.
 int LastFrame();
 
 // Puts the show back to where LoadShow left it, before StartShow: what it loaded stays; the
-// slot captions' pictures, the objects and their paths, the schedule and the fade snapshot
-// go, and the show runs again. StartShow then plays it from its start.
+// slot captions' pictures, the objects and their paths, the loop's clock and flags, the
+// schedule and the fade snapshot, the hide request go, each reset by its owner, and the show
+// runs again. StartShow then plays it from its start.
 void ResetShow();
 // Releases what LoadShow loaded, in the shutdown's order: fonts, pictures, the fade snapshot,
 // captions, and the text pictures of the slot captions.

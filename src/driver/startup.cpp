@@ -1,5 +1,6 @@
-#include <sys/stat.h>
-
+// The live program's start-up and shutdown: SDL and the mixer, the command line, the display
+// and cursor, the show loaded behind the loading screen, the music tried and started; at the
+// end everything released in order.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -152,73 +153,6 @@ Uint32 StartUp(int argc, char** argv) {
   const Uint32 base = SDL_GetTicks();
   StartShow();
   return base;
-}
-
-const char* captionSource = nullptr;
-
-// Whether the name is there at all, a dangling link included: a file the presenter put in
-// the folder and the show cannot read is reported, not passed over.
-static bool Present(const char* name) {
-  struct stat s;
-  return lstat(name, &s) == 0;
-}
-
-void LoadCaptions(const char* captionFile) {
-  captionSource = nullptr;
-  const char* file = captionFile ? captionFile : Present(kCaptionFile) ? kCaptionFile : "";
-  if (file[0] && ReadTXT(file) == kCaptionsRead) {
-    captionSource = file;
-    fprintf(stderr, "%s loaded\n", file);
-    return;
-  }
-  if (file[0]) fprintf(stderr, "Couldn't load %s: %s\n", file, SDL_GetError());
-  LoadTXT2();
-}
-
-static void ShowLoadingScreen() {
-  TwinLoadingScreen();
-  Render(0);
-}
-
-bool LoadShow(const char* captionFile) {
-  if (!LoadFonts()) return false;
-  LoadCaptions(captionFile);
-  LoadGFX(ShowLoadingScreen);
-  TwinShowPictures();
-  // The first photos are made behind the loading screen; the rest ahead of their slots.
-  WantPhotos(0);
-  AwaitPhotos();
-  return true;
-}
-
-void FitShowToCanvas() {
-  if (!FitFontsToCanvas()) fprintf(stderr, "The captions stay at the show's size\n");
-  TwinLoadingScreen();
-  TwinShowPictures();
-  RenderCaption(foto2);
-  WantPhotos(foto2 < 0 ? 0 : foto2);
-}
-
-void StartShow() {
-  frame = 0;
-  Compute(0);
-}
-
-void ResetShow() {
-  MainProgram = 1;
-  ReleaseTextPictures();
-  ResetAnim();
-  ResetSchedule();
-}
-
-void ReleaseShow() {
-  ReleaseFonts();
-  ReleaseGFX();
-  if (fade) SDL_FreeSurface(fade);
-  fade = nullptr;
-  FreeTXT();
-  ReleaseTextPictures();
-  ReleaseTwins();
 }
 
 void ShutDown() {

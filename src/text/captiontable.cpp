@@ -1,3 +1,5 @@
+// The caption table: the built-in captions, and the caption file's reader (UTF-8 or Latin-1,
+// bounded in its lines and blocks).
 #include "text/text.h"
 
 #include <sys/stat.h>
@@ -184,4 +186,9 @@ CaptionFileResult ReadTXT(const char* path) {
 
 void LoadTXT(const char* path) {
   if (ReadTXT(path) == kCaptionFileUnreadable) fprintf(stderr, "Couldn't open %s", path);
+}
+
+char** CaptionOfSlot(int slot) {
+  if (texts < 1 || slot < 0) return nullptr;
+  return texty[slot < texts ? slot : texts - 1];
 }

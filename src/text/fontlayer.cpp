@@ -1,3 +1,5 @@
+// The font layer over SDL_ttf 2.0: fonts opened at 96 dpi (or at a canvas's size), and one
+// line rendered as a band exactly as tall as its glyphs.
 #include "text/text.h"
 
 #include <ft2build.h>

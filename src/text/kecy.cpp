@@ -1,3 +1,4 @@
+// The built-in captions of the demo show: records of a names line and a description.
 #include "text/text.h"
 
 #include <cstddef>

@@ -82,6 +82,9 @@ extern int texts;
 // How the table's strings are encoded: Latin-1 for the built-in captions, what the caption
 // file was read as for its records.
 extern TextEncoding captionEncoding;
+// The record photo slot `slot` shows: its own, beyond the table's last the last one; null
+// for an empty table (no caption is shown) and for a slot below 0.
+char** CaptionOfSlot(int slot);
 // Blocks the last caption file read held, those past the table's last place included.
 extern int captionBlocks;
 

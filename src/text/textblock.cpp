@@ -1,3 +1,5 @@
+// Text blocks: lines stacked into one keyed picture in the canvas's format, with the twin that
+// sets the same bands at a larger canvas's size; the pictures made for the objects.
 #include "text/text.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// UTF-8 read as SDL_ttf 2.0 takes it: characters past 16 bits and broken bytes as U+FFFD.
 #include "text/text.h"
 
 // The replacement character: what stands for what SDL_ttf 2.0 cannot be given.

@@ -47,11 +47,6 @@ static void TrackText(const char* text, char* out, size_t size) {
   out[n] = '\0';
 }
 
-// The caption record of photo slot `slot`, as SetUpCaption picks it; null with no captions.
-static char** Record(int slot) {
-  return texts < 1 ? nullptr : texty[slot < texts ? slot : texts - 1];
-}
-
 static const char* Field(char** record, int field) {
   return record && record[field] ? record[field] : "";
 }
@@ -86,7 +81,7 @@ static bool WriteChapters(FILE* out, int from, int to) {
       s = {EndPictureStart(), LastFrame() + 1, "End"};
     } else {
       s = {SlotStart(i), i + 1 < slots ? SlotStart(i + 1) : EndPictureStart(), title};
-      TrackText(Field(Record(i), kCaptionNames), title, sizeof title);
+      TrackText(Field(CaptionOfSlot(i), kCaptionNames), title, sizeof title);
       for (char* c = title; *c; ++c)
         if (*c == '\n') *c = ' ';
       if (!title[0]) snprintf(title, sizeof title, "Photo %d", i + 1);
@@ -179,7 +174,7 @@ static int WriteCaptions(FILE* out, CaptionFormat format, int from, int to) {
   if (format == kMovText) fputs(kAssHeader, out);
   int cues = 0;
   for (int i = 0; i < PhotoSlots(); ++i) {
-    char** record = Record(i);
+    char** record = CaptionOfSlot(i);
     const int slot = SlotStart(i);
     const Span parts[] = {{slot, slot + kHideOffset, Field(record, kCaptionDescription)},
                           {slot + kPhotoOffset, slot + kSlotLength, Field(record, kCaptionNames)}};

@@ -220,7 +220,7 @@ void DrawFrame(int f) {
 }
 
 int PrintTimeline() {
-  printf("photos %d\nfirst-slot %d\nend-picture %d\nfade %d\nlast %d\n", fotos + 1, kFirstSlot,
+  printf("photos %d\nfirst-slot %d\nend-picture %d\nfade %d\nlast %d\n", PhotoSlots(), SlotStart(0),
          EndPictureStart(), ENDTIME, LastFrame());
   return fflush(stdout) == 0 ? kExitDone : kExitOutput;
 }
