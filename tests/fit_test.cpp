@@ -52,6 +52,22 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The energy of a picture's finest detail: the mean square of the Laplacian of its grey.
+double FineDetail(SDL_Surface* p) {
+  auto grey = [p](int x, int y) {
+    const SDL_Color c = ColourAt(p, x, y);
+    return (c.r + c.g + c.b) / 3.0;
+  };
+  double sum = 0;
+  for (int y = 1; y + 1 < p->h; y++)
+    for (int x = 1; x + 1 < p->w; x++) {
+      const double l =
+          4 * grey(x, y) - grey(x - 1, y) - grey(x + 1, y) - grey(x, y - 1) - grey(x, y + 1);
+      sum += l * l;
+    }
+  return sum / ((p->w - 2.0) * (p->h - 2.0));
+}
+
 // Whether every pixel of `picture` outside `area` is black.
 bool BarsAreBlack(SDL_Surface* picture, const SDL_Rect& area) {
   for (int y = 0; y < picture->h; y++)
@@ -380,4 +396,63 @@ TEST_F(Fit, PausedPictureStandsThroughResizesAndF) {
   const int paused = static_cast<int>(events[0][1]);  // "event p FRAME MS"
   // The last screen presented at the frame paused at: after F, at the desktop's size.
   ExpectRendererFrame(paused, 1920, 1080);
+}
+
+// A show made by tolvane-make from photos of fine detail, at 1920x1080: the photo's area is its
+// own photo fitted there by libvips, far closer than the 640x480 show enlarged; the caption's
+// text has sharper detail than the enlarged one's.
+TEST_F(Fit, AMadeShowDrawsItsPhotosAndTextAtTheScreensResolution) {
+  fs::create_directories(show.Dir() / "photos");
+  // The photo area's shape, so that the photo fills it without a matte; lines one and two
+  // pixels wide in colours that change across it.
+  const std::string photo = (show.Dir() / "photos" / "fine.jpg").string();
+  ASSERT_TRUE(WriteTestJpeg(photo, JpegKind{}, 5 * kPhotoWidth, 5 * kPhotoHeight, 95,
+                            [](int y, std::vector<Uint8>& row) {
+                              for (size_t i = 0; i < row.size(); i++) {
+                                const int x = static_cast<int>(i / 3), c = static_cast<int>(i % 3);
+                                const bool line = (x / (1 + c)) % 5 == 0 || (y / 2) % 7 == 0;
+                                row[i] = static_cast<Uint8>(line ? 30 + x % 97 : 200 - y % 113);
+                              }
+                            }));
+  const ShowRun made =
+      ::Run(show.Dir(), {TOLVANE_MAKE, "-o", "made", photo, "--title", "Fine detail"}, {}, 120);
+  ASSERT_EQ(made.status, 0) << made.err;
+  auto frame = [&](int f, std::vector<std::string> how) {
+    how.insert(how.begin(), {"-C", (show.Dir() / "made").string(), "--size", "1920x1080"});
+    return Frame(f, how);
+  };
+  // The photo's rectangle on the canvas, by the show's one rounding rule.
+  const SDL_Rect area = FitInside(1920, 1080);
+  auto edge = [](int origin, int size, int unit, int v) { return origin + v * size / unit; };
+  const int x0 = edge(area.x, area.w, kScreenWidth, kPhotoX),
+            x1 = edge(area.x, area.w, kScreenWidth, kPhotoX + kPhotoWidth),
+            y0 = edge(area.y, area.h, kScreenHeight, kPhotoY),
+            y1 = edge(area.y, area.h, kScreenHeight, kPhotoY + kPhotoHeight);
+  Vips({"thumbnail", photo, "truth.png", std::to_string(x1 - x0), "--height",
+        std::to_string(y1 - y0), "--size", "force"});
+  SDL_Surface* truth = IMG_Load((show.Dir() / "truth.png").c_str());
+  double psnr[2] = {0, 0}, detail[2] = {0, 0};
+  const std::vector<std::string> ways[2] = {{}, {"--pixels"}};
+  for (int i = 0; i < 2; i++) {
+    SDL_Surface* photoFrame = frame(kFirstSlot + 1000, ways[i]);
+    SDL_Surface* boxFrame = frame(kFirstSlot + 400, ways[i]);
+    ASSERT_TRUE(photoFrame && boxFrame && truth);
+    SDL_Surface* cut = SDL_CreateRGBSurface(0, x1 - x0, y1 - y0, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Rect from = {static_cast<Sint16>(x0), static_cast<Sint16>(y0), static_cast<Uint16>(cut->w),
+                     static_cast<Uint16>(cut->h)};
+    SDL_BlitSurface(photoFrame, &from, cut, nullptr);
+    psnr[i] = Psnr(cut, truth);
+    // The caption box's middle, where its text stands.
+    SDL_Surface* text = SDL_CreateRGBSurface(0, 600, 120, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Rect box = {static_cast<Sint16>(edge(area.x, area.w, kScreenWidth, kBoxX + 50)),
+                    static_cast<Sint16>(edge(area.y, area.h, kScreenHeight, kBoxY + 110)), 600,
+                    120};
+    SDL_BlitSurface(boxFrame, &box, text, nullptr);
+    detail[i] = FineDetail(text);
+    for (SDL_Surface* p : {photoFrame, boxFrame, cut, text}) SDL_FreeSurface(p);
+  }
+  EXPECT_GE(psnr[0], 30) << "drawn at the screen's resolution";
+  EXPECT_GE(psnr[0] - psnr[1], 3) << "against the 640x480 show enlarged, at " << psnr[1];
+  EXPECT_GT(detail[0], detail[1]);
+  SDL_FreeSurface(truth);
 }
