@@ -4,6 +4,9 @@
 // time, so that no drawing pass waits for one.
 #include <SDL_image.h>
 #include <SDL_thread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <iterator>
@@ -127,7 +130,12 @@ static SDL_Surface* MakePhotoTwin(int k) {
   return MakeTwinOf(photo, name.path, kPhotoX, kPhotoY, whole);
 }
 
+// The worker yields to the passes: on a machine of two cores the show's thread and the display
+// server's take both while a photo is made.
+constexpr int kWorkerNice = 10;
+
 static int Work(void*) {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
   SDL_mutexP(lock);
   while (!stopping) {
     const int k = NextToMake();
