@@ -150,7 +150,8 @@ class Prepare : public testing::Test {
     Photo p{};
     snprintf(p.path, sizeof p.path, "%s", in.c_str());
     const fs::path out = folder.Dir() / (in.filename().string() + ".out.jpg");
-    const bool ok = PreparePhoto(p, out.c_str());
+    const fs::path large = folder.Dir() / (in.filename().string() + ".large.jpg");
+    const bool ok = PreparePhoto(p, out.c_str(), large.c_str());
     if (why) *why = p.why;
     if (!ok) return Image();
     EXPECT_TRUE(Baseline(out)) << in;

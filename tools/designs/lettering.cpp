@@ -72,9 +72,21 @@ int TextWidth(Face face, int px, const char* utf8) {
   return w;
 }
 
-void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
-          float op) {
-  TTF_Font* font = FontOf(face, px);
+// The face at `px` design pixels as the canvas letters it: opened at its own scale, so the
+// words are drawn, not enlarged; they stand where the design pixels put them.
+static int PixelSize(int px) {
+  return std::max(1, Pixels(px));
+}
+
+// Width in pixels of the canvas of the text at `px` design pixels.
+static int PixelWidth(Face face, int px, const char* utf8) {
+  return TextWidth(face, PixelSize(px), utf8);
+}
+
+// One line at (x, y) in pixels of the canvas.
+static void Letter(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
+                   float op) {
+  TTF_Font* font = FontOf(face, PixelSize(px));
   if (!font) return;
   const SDL_Color white = {255, 255, 255, 0};
   SDL_Surface* line = TTF_RenderUTF8_Blended(font, utf8, white);
@@ -94,9 +106,15 @@ void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Col
   SDL_FreeSurface(line);
 }
 
+void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
+          float op) {
+  Letter(face, px, utf8, x * canvas.scale, y * canvas.scale, top, bottom, op);
+}
+
 void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
                  float op) {
-  Text(face, px, utf8, cx - TextWidth(face, px, utf8) / 2.0f, y, top, bottom, op);
+  Letter(face, px, utf8, cx * canvas.scale - PixelWidth(face, px, utf8) / 2.0f, y * canvas.scale,
+         top, bottom, op);
 }
 
 // Bytes of the UTF-8 character that starts at `p`, never past the string's end.
@@ -131,12 +149,14 @@ int SpacedWidth(Face face, int px, const char* utf8, float gap) {
 void SpacedText(Face face, int px, const char* utf8, float gap, float cx, float y, Colour top,
                 Colour bottom, float op) {
   if (gap == 0) return TextCentred(face, px, utf8, cx, y, top, bottom, op);
+  // In pixels of the canvas, letter by letter at the lettering's own widths.
+  gap *= canvas.scale;
   float width = -gap;
-  EachLetter(utf8, [&](const char* one) { width += TextWidth(face, px, one) + gap; });
-  float x = cx - width / 2;
+  EachLetter(utf8, [&](const char* one) { width += PixelWidth(face, px, one) + gap; });
+  float x = cx * canvas.scale - width / 2;
   EachLetter(utf8, [&](const char* one) {
-    Text(face, px, one, x, y, top, bottom, op);
-    x += TextWidth(face, px, one) + gap;
+    Letter(face, px, one, x, y * canvas.scale, top, bottom, op);
+    x += PixelWidth(face, px, one) + gap;
   });
 }
 

@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common.h"
@@ -35,8 +36,31 @@ static ShowSources oldSources;
 // The caption file of a show without the record is the presenter's: kept as it is.
 static bool keepOldCaptions = false;
 
-// Whether `name` in the show folder's `sub` ("", "gfx" or "sfx") is one of a show's own files.
+// The large sources: the folder in a show folder ("gfx/hd"), the one in gfx/ ("hd"), and
+// whether an entry of `sub` is one of the show's sub folders, which are walked by their own.
+static const std::string largeSub(kLargeDir, strlen(kLargeDir) - 1);
+static const std::string largeInGfx = largeSub.substr(strlen(kPictureDir));
+
+static bool IsRealDir(const char* path);
+
+static bool IsShowSubFolder(const char* sub, const char* name, const char* path) {
+  const bool named = sub[0] == '\0' ? strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0
+                     : strcmp(sub, "gfx") == 0 ? name == largeInGfx
+                                               : false;
+  return named && IsRealDir(path);
+}
+
+// Whether `name` in gfx/hd/ is the large source of one of a show's pictures or photos.
+static bool LargeName(const char* name) {
+  for (const PictureName& picture : kShowPictures)
+    if (strcmp(name, picture.file + strlen(kPictureDir)) == 0) return true;
+  return PhotoNumber(name, kMaxPhotos) > 0;
+}
+
+// Whether `name` in the show folder's `sub` ("", "gfx", "gfx/hd" or "sfx") is one of a show's
+// own files.
 static bool ShowName(const char* sub, const char* name) {
+  if (sub == largeSub) return LargeName(name);
   char path[300];
   snprintf(path, sizeof path, "%s%s%s", sub, sub[0] ? "/" : "", name);
   for (const char* file : kShowFiles)
@@ -55,7 +79,7 @@ static bool MadeByUs(const char* sub, const char* name) {
     if (strcmp(name, kCaptionFile) == 0) return !keepOldCaptions;
   }
   if (!ShowName(sub, name)) return false;
-  if (strcmp(sub, "gfx") == 0 && PhotoNumber(name, kMaxPhotos) && oldRecorded)
+  if ((strcmp(sub, "gfx") == 0 || sub == largeSub) && PhotoNumber(name, kMaxPhotos) && oldRecorded)
     return PhotoNumber(name, kMaxPhotos) <= oldSources.photos;
   return true;
 }
@@ -90,14 +114,19 @@ static bool IsRealDir(const char* path) {
 
 // A folder that holds nothing but a show's own files, as an older tolvane-make made them.
 static bool OnlyShowFiles(const char* dir) {
-  return ForEachEntry(dir, [&](const char* name) {
-    char sub[2 * kMakePath];
-    snprintf(sub, sizeof sub, "%s/%s", dir, name);
-    if (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)
-      return IsRealDir(sub) &&
-             ForEachEntry(sub, [&](const char* inner) { return ShowName(name, inner); });
-    return ShowName("", name);
-  });
+  for (const char* sub : {"", "gfx", largeSub.c_str(), "sfx"}) {
+    char folder[2 * kMakePath];
+    snprintf(folder, sizeof folder, "%s/%s", dir, sub);
+    // One that is not a folder was found out one level up; older shows have no gfx/hd.
+    if (sub[0] && !IsRealDir(folder)) continue;
+    const bool only = ForEachEntry(folder, [&](const char* name) {
+      char path[3 * kMakePath];
+      snprintf(path, sizeof path, "%s/%s", folder, name);
+      return IsShowSubFolder(sub, name, path) || ShowName(sub, name);
+    });
+    if (!only) return false;
+  }
+  return true;
 }
 
 // Whether `path` lies in `folder` (both as they resolve).
@@ -187,20 +216,28 @@ static void SplitShowDir(char* parent, char* name, size_t size) {
 // when nothing else is left in it; only what a signal handler may call. Whether it is gone.
 static bool RemoveMadeFiles(const char* dir, size_t length) {
   char path[kMakePath + 64];
-  auto at = [&](const char* part, const char* name = "") {
-    memcpy(path, dir, length);
-    memcpy(path + length, part, strlen(part));
-    memcpy(path + length + strlen(part), name, strlen(name) + 1);
+  auto at = [&](const char* part, const char* name = "", const char* more = "") {
+    size_t n = length;
+    memcpy(path, dir, n);
+    for (const char* piece : {part, name, more}) {
+      memcpy(path + n, piece, strlen(piece));
+      n += strlen(piece);
+    }
+    path[n] = '\0';
     return path;
   };
-  char photo[] = "/gfx/fotoNN.jpg", work[] = "/gfx/.photoNN.jpg";
+  char photo[] = "fotoNN.jpg", work[] = ".photoNN.jpg";
   for (int k = 0; k <= kMaxPhotos; ++k) {
-    photo[9] = work[11] = static_cast<char>('0' + k / 10);
-    photo[10] = work[12] = static_cast<char>('0' + k % 10);
-    unlink(at(photo));
-    unlink(at(work));
+    photo[4] = work[6] = static_cast<char>('0' + k / 10);
+    photo[5] = work[7] = static_cast<char>('0' + k % 10);
+    for (const char* folder : {kPictureDir, kLargeDir}) {
+      unlink(at("/", folder, photo));
+      unlink(at("/", folder, work));
+    }
   }
   for (const char* file : kShowFiles) unlink(at("/", file));
+  for (const PictureName& picture : kShowPictures)
+    unlink(at("/", kLargeDir, picture.file + strlen(kPictureDir)));
   // The caption files of a work folder hold a copy of the presenter's text only: its record
   // is written before them, and says it is one of ours.
   if (access(at("/", kSourcesFile), F_OK) == 0) {
@@ -208,6 +245,7 @@ static bool RemoveMadeFiles(const char* dir, size_t length) {
     unlink(at("/", kRemovedCaptionFile));
     unlink(at("/", kSourcesFile));
   }
+  rmdir(at("/", kLargeDir));
   rmdir(at("/gfx"));
   rmdir(at("/sfx"));
   return rmdir(at("")) == 0;
@@ -324,19 +362,20 @@ static bool CarryOver(const char* from, const char* to) {
     return false;
   };
   char sub[kMakePath + 8];
-  for (const char* folder : {"gfx", "sfx"}) {
+  for (const char* folder : {"gfx", largeSub.c_str(), "sfx"}) {
     snprintf(sub, sizeof sub, "%s/%s", from, folder);
     if (IsRealDir(sub))
-      ForEachEntry(sub,
-                   [&](const char* name) { return MadeByUs(folder, name) || move(folder, name); });
+      ForEachEntry(sub, [&](const char* name) {
+        char path[2 * kMakePath + 8];
+        snprintf(path, sizeof path, "%s/%s", sub, name);
+        return IsShowSubFolder(folder, name, path) || MadeByUs(folder, name) || move(folder, name);
+      });
   }
   if (!ok) return false;
   ForEachEntry(from, [&](const char* name) {
     char path[2 * kMakePath];
     snprintf(path, sizeof path, "%s/%s", from, name);
-    const bool showFolder =
-        (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0) && IsRealDir(path);
-    return showFolder || MadeByUs("", name) || move("", name);
+    return IsShowSubFolder("", name, path) || MadeByUs("", name) || move("", name);
   });
   return ok;
 }
@@ -356,7 +395,7 @@ static void MoveBack(const char* from, const char* to) {
 // places in SHOWDIR one by one, so that SHOWDIR never goes missing and nothing of the
 // presenter's is moved; then the old show's photos past the new ones are removed.
 static bool ReplaceInPlace(const char* dir, int shown) {
-  for (const char* folder : {"", "gfx", "sfx"}) {
+  for (const char* folder : {"", "gfx", largeSub.c_str(), "sfx"}) {
     char from[kMakePath + 8], to[kMakePath + 8];
     snprintf(from, sizeof from, "%s/%s", dir, folder);
     snprintf(to, sizeof to, "%s/%s", made.showDir, folder);
@@ -364,9 +403,9 @@ static bool ReplaceInPlace(const char* dir, int shown) {
       return Fail(kMakeProgram, "cannot make %s: %s", to, strerror(errno));
     bool ok = true;
     ForEachEntry(from, [&](const char* name) {
-      if (!folder[0] && (strcmp(name, "gfx") == 0 || strcmp(name, "sfx") == 0)) return true;
       char a[2 * kMakePath], b[2 * kMakePath];
       snprintf(a, sizeof a, "%s/%s", from, name);
+      if (IsShowSubFolder(folder, name, a)) return true;
       snprintf(b, sizeof b, "%s/%s", to, name);
       if (access(b, F_OK) == 0 && !MadeByUs(folder, name))
         ok = Fail(kMakeProgram,
@@ -384,6 +423,8 @@ static bool ReplaceInPlace(const char* dir, int shown) {
     char path[kMakePath + 32];
     snprintf(path, sizeof path, "%s/%s", made.showDir, name.path);
     if (replacing && MadeByUs("gfx", name.file)) unlink(path);
+    if (replacing && MadeByUs(largeSub.c_str(), name.file))
+      unlink(LargePath(made.showDir, name.path).c_str());
   }
   RemoveMadeFiles(dir, strlen(dir));
   return true;
@@ -476,19 +517,24 @@ static bool WriteBytes(const char* path, const unsigned char* data, size_t size)
   return true;
 }
 
-// One of the five pictures: the presenter's own file, or the design with the title. An exit
-// status.
+// One of the five pictures and its large source: the presenter's own file, or the design with
+// the title. An exit status.
 static int WritePicture(const char* dir, Design design, const char* own, bool logo) {
   char path[kMakePath], why[256];
   snprintf(path, sizeof path, "%s/%s", dir, kDesignFiles[design]);
+  const std::string large = LargePath(dir, kDesignFiles[design]);
   if (!own) {
-    if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR)) return kMadeOk;
-    Fail(kMakeProgram, "cannot draw %s", path);
-    return kMakeWrite;
+    for (const auto& [to, scale] : {std::pair{static_cast<const char*>(path), kShowScale},
+                                    std::pair{large.c_str(), kLargeScale}})
+      if (!WriteDesign(design, to, made.title, made.subtitle, TOLVANE_FONT_DIR, scale)) {
+        Fail(kMakeProgram, "cannot draw %s", to);
+        return kMakeWrite;
+      }
+    return kMadeOk;
   }
   bool unwritten = false;
-  const bool ok = logo ? PrepareLogo(own, path, why, sizeof why, unwritten)
-                       : PrepareScreenPicture(own, path, why, sizeof why, unwritten);
+  const bool ok = logo ? PrepareLogo(own, path, large.c_str(), why, sizeof why, unwritten)
+                       : PrepareScreenPicture(own, path, large.c_str(), why, sizeof why, unwritten);
   if (ok) return kMadeOk;
   if (unwritten) return Fail(kMakeProgram, "cannot write %s: %s", path, why), kMakeWrite;
   return Fail(kMakeProgram, "%s: %s", own, why), kMakeBadFile;
