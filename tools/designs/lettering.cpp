@@ -149,14 +149,17 @@ int SpacedWidth(Face face, int px, const char* utf8, float gap) {
 void SpacedText(Face face, int px, const char* utf8, float gap, float cx, float y, Colour top,
                 Colour bottom, float op) {
   if (gap == 0) return TextCentred(face, px, utf8, cx, y, top, bottom, op);
-  // In pixels of the canvas, letter by letter at the lettering's own widths.
-  gap *= canvas.scale;
+  // Each letter centred where the design puts it: letters drawn large are a little narrower
+  // than the design's, hinted at its size, and would drift along a spaced word.
+  const float s = canvas.scale;
   float width = -gap;
-  EachLetter(utf8, [&](const char* one) { width += PixelWidth(face, px, one) + gap; });
-  float x = cx * canvas.scale - width / 2;
+  EachLetter(utf8, [&](const char* one) { width += TextWidth(face, px, one) + gap; });
+  float x = cx - width / 2;
   EachLetter(utf8, [&](const char* one) {
-    Letter(face, px, one, x, y * canvas.scale, top, bottom, op);
-    x += PixelWidth(face, px, one) + gap;
+    const int designWidth = TextWidth(face, px, one);
+    const float centring = (designWidth * s - PixelWidth(face, px, one)) / 2;
+    Letter(face, px, one, x * s + centring, y * s, top, bottom, op);
+    x += designWidth + gap;
   });
 }
 
