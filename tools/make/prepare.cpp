@@ -212,12 +212,25 @@ static_assert(kLargePhotoWidth * kLargeScaleDen == kPhotoWidth * kLargeScaleNum 
                   kLargePhotoHeight * kLargeScaleDen == kPhotoHeight * kLargeScaleNum,
               "the large photo area has the photo area's shape exactly");
 
-// Encodes the picture as a baseline JPEG and writes it to `out`.
-static bool SaveJpeg(Photo& photo, VipsImage* image, const char* out) {
+// Fits the photo from its own file into w x h on the matte and writes it to `out`, leaving
+// libvips's error text where it is.
+static bool FitInto(Photo& photo, int w, int h, const char* out) {
+  Pipeline p;
+  VipsImage* next = nullptr;
+  VipsArrayDouble* matte = vips_array_double_newv(3, double(made.matte[0]), double(made.matte[1]),
+                                                  double(made.matte[2]));
   void* jpeg = nullptr;
   size_t size = 0;
-  if (vips_jpegsave_buffer(image, &jpeg, &size, "Q", kPhotoJpegQuality, "interlace", FALSE, "strip",
-                           TRUE, nullptr)) {
+  const bool ok = Thumbnail(p, photo.path, w, h, made.fill, VIPS_SIZE_BOTH) && ToSrgb(p) &&
+                  Flatten(p, made.matte) &&
+                  p.Step(vips_gravity(p.image, &next, VIPS_COMPASS_DIRECTION_CENTRE, w, h, "extend",
+                                      VIPS_EXTEND_BACKGROUND, "background", matte, nullptr),
+                         next) &&
+                  ComputeHere(p) &&
+                  vips_jpegsave_buffer(p.image, &jpeg, &size, "Q", kPhotoJpegQuality, "interlace",
+                                       FALSE, "strip", TRUE, nullptr) == 0;
+  vips_area_unref(VIPS_AREA(matte));
+  if (!ok) {
     snprintf(photo.why, sizeof photo.why, "it does not decode");
     return false;
   }
@@ -227,48 +240,16 @@ static bool SaveJpeg(Photo& photo, VipsImage* image, const char* out) {
   return !photo.unwritten;
 }
 
-// The photo fitted from its own file into the large photo area on the matte, in memory.
-static bool FitLarge(Photo& photo, Pipeline& p) {
-  VipsImage* next = nullptr;
-  VipsArrayDouble* matte = vips_array_double_newv(3, double(made.matte[0]), double(made.matte[1]),
-                                                  double(made.matte[2]));
-  const bool ok =
-      Thumbnail(p, photo.path, kLargePhotoWidth, kLargePhotoHeight, made.fill, VIPS_SIZE_BOTH) &&
-      ToSrgb(p) && Flatten(p, made.matte) &&
-      p.Step(vips_gravity(p.image, &next, VIPS_COMPASS_DIRECTION_CENTRE, kLargePhotoWidth,
-                          kLargePhotoHeight, "extend", VIPS_EXTEND_BACKGROUND, "background", matte,
-                          nullptr),
-             next) &&
-      ComputeHere(p);
-  vips_area_unref(VIPS_AREA(matte));
-  return ok;
-}
-
-// Fits and writes the photo's large source and the photo, leaving libvips's error text where
-// it is. The photo is the large one reduced: the file, whose decoding is most of the work, is
-// decoded once.
+// Fits and writes the photo and its large source, each from the photo's own file (the photo
+// exactly as it would be without the large one), leaving libvips's error text where it is.
 static bool FitPhoto(Photo& photo, const char* out, const char* largeOut) {
   photo.bad = photo.unwritten = false;
   if (!CanOpenPicture(photo.path, photo.why, sizeof photo.why)) return false;
   Reading scope(&photo);
   UprightSize(photo);
-  Pipeline large, small;
-  VipsImage* next = nullptr;
-  bool ok = FitLarge(photo, large);
-  if (ok) {
-    small.image = large.image;
-    g_object_ref(small.image);
-    ok = small.Step(vips_resize(small.image, &next, double(kPhotoWidth) / kLargePhotoWidth,
-                                "vscale", double(kPhotoHeight) / kLargePhotoHeight, nullptr),
-                    next) &&
-         small.image->Xsize == kPhotoWidth && small.image->Ysize == kPhotoHeight &&
-         ComputeHere(small);
-  }
-  if (!ok) {
-    snprintf(photo.why, sizeof photo.why, "it does not decode");
+  if (!FitInto(photo, kPhotoWidth, kPhotoHeight, out) ||
+      !FitInto(photo, kLargePhotoWidth, kLargePhotoHeight, largeOut))
     return false;
-  }
-  if (!SaveJpeg(photo, small.image, out) || !SaveJpeg(photo, large.image, largeOut)) return false;
   if (!FileDigest(photo.path, photo.digest)) photo.digest = 0;
   return true;
 }
