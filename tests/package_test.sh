@@ -16,6 +16,8 @@ version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackCon
 deb=$work/out/tolvane_${version}_${arch}.deb
 [ -f "$deb" ] || fail "no $(basename "$deb") in: $(ls "$work/out")"
 
+# Each check reads a whole output before it looks at it: a pipe into grep -q, which stops
+# at its first match, would end the writer with SIGPIPE, which pipefail reports.
 # The fields: what apt needs to install it with everything the programs open.
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = tolvane ] || fail "Package: $(field Package)"
@@ -26,7 +28,8 @@ for needed in fonts-dejavu-core fonts-dejavu-extra libsdl1.2debian libsdl-mixer1
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [ "$(field Recommends)" = ffmpeg ] || fail "Recommends: $(field Recommends)"
-dpkg-deb -I "$deb" | grep -q "^ Maintainer: ." || fail "no Maintainer"
+info=$(dpkg-deb -I "$deb")
+grep -q "^ Maintainer: ." <<<"$info" || fail "no Maintainer: $info"
 
 # The contents: the programs, their manual pages, the whole demo show, and nothing else.
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/contents"
@@ -46,7 +49,8 @@ outside=$(grep -v -e '^\./usr/bin/' -e '^\./usr/share/man/man1/' -e '^\./usr/sha
 # made from two of its photos passes too, from a folder outside the build.
 dpkg-deb -x "$deb" "$work/root"
 bin=$work/root/usr/bin
-file "$bin/tolvane" | grep -q ", stripped" || fail "tolvane is not stripped"
+kind=$(file "$bin/tolvane")
+grep -q ", stripped" <<<"$kind" || fail "tolvane is not stripped: $kind"
 mkdir "$work/photos"
 cp "$work/root/usr/share/tolvane/demo/gfx/foto0"[12].jpg "$work/photos/"
 cd "$work"
@@ -56,5 +60,6 @@ cd "$work"
   fail "tolvane-make: $(cat make.txt)"
 "$bin/tolvane-render" -C show --check >check.txt || fail "the made show's check: $(cat check.txt)"
 grep -q "large sources of 7 of the 7" check.txt || fail "the made show's large sources: $(cat check.txt)"
-"$bin/tolvane" --version | grep -qx "tolvane $version" || fail "tolvane --version"
+said=$("$bin/tolvane" --version)
+[ "$said" = "tolvane $version" ] || fail "tolvane --version: $said"
 echo "package $(basename "$deb"): $(stat -c %s "$deb") bytes; Depends: $depends"
