@@ -78,15 +78,24 @@ static int PixelSize(int px) {
   return std::max(1, Pixels(px));
 }
 
-// Width in pixels of the canvas of the text at `px` design pixels.
-static int PixelWidth(Face face, int px, const char* utf8) {
-  return TextWidth(face, PixelSize(px), utf8);
+// Steps a line's pixel size may go down to be no wider than the design's.
+constexpr int kMostNarrowing = 8;
+
+// The pixel size a line is lettered at: hinted at the design's size, it may be a little
+// narrower than at the canvas's, and the line must stay inside the place it was fitted to.
+static int LineSize(Face face, int px, const char* utf8) {
+  int size = PixelSize(px);
+  const float widest = TextWidth(face, px, utf8) * canvas.scale;
+  for (int step = 0; step < kMostNarrowing && size > 1 && TextWidth(face, size, utf8) > widest;
+       ++step)
+    --size;
+  return size;
 }
 
-// One line at (x, y) in pixels of the canvas.
-static void Letter(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
-                   float op) {
-  TTF_Font* font = FontOf(face, PixelSize(px));
+// One line at (x, y) in pixels of the canvas, the face opened at `size` pixels.
+static void Letter(Face face, int size, const char* utf8, float x, float y, Colour top,
+                   Colour bottom, float op) {
+  TTF_Font* font = FontOf(face, size);
   if (!font) return;
   const SDL_Color white = {255, 255, 255, 0};
   SDL_Surface* line = TTF_RenderUTF8_Blended(font, utf8, white);
@@ -108,12 +117,13 @@ static void Letter(Face face, int px, const char* utf8, float x, float y, Colour
 
 void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
           float op) {
-  Letter(face, px, utf8, x * canvas.scale, y * canvas.scale, top, bottom, op);
+  Letter(face, LineSize(face, px, utf8), utf8, x * canvas.scale, y * canvas.scale, top, bottom, op);
 }
 
 void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
                  float op) {
-  Letter(face, px, utf8, cx * canvas.scale - PixelWidth(face, px, utf8) / 2.0f, y * canvas.scale,
+  const int size = LineSize(face, px, utf8);
+  Letter(face, size, utf8, cx * canvas.scale - TextWidth(face, size, utf8) / 2.0f, y * canvas.scale,
          top, bottom, op);
 }
 
@@ -149,16 +159,17 @@ int SpacedWidth(Face face, int px, const char* utf8, float gap) {
 void SpacedText(Face face, int px, const char* utf8, float gap, float cx, float y, Colour top,
                 Colour bottom, float op) {
   if (gap == 0) return TextCentred(face, px, utf8, cx, y, top, bottom, op);
-  // Each letter centred where the design puts it: letters drawn large are a little narrower
-  // than the design's, hinted at its size, and would drift along a spaced word.
+  // Each letter centred where the design puts it: letters drawn large differ a little in
+  // width from the design's, hinted at its size, and would drift along a spaced word.
   const float s = canvas.scale;
+  const int size = PixelSize(px);
   float width = -gap;
   EachLetter(utf8, [&](const char* one) { width += TextWidth(face, px, one) + gap; });
   float x = cx - width / 2;
   EachLetter(utf8, [&](const char* one) {
     const int designWidth = TextWidth(face, px, one);
-    const float centring = (designWidth * s - PixelWidth(face, px, one)) / 2;
-    Letter(face, px, one, x * s + centring, y * s, top, bottom, op);
+    const float centring = (designWidth * s - TextWidth(face, size, one)) / 2;
+    Letter(face, size, one, x * s + centring, y * s, top, bottom, op);
     x += designWidth + gap;
   });
 }
