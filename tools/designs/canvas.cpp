@@ -69,11 +69,17 @@ static void Cover(float x0, float y0, float x1, float y1, Colour c, float op, In
   for (int y = iy0; y < iy1; ++y) {
     for (int x = ix0; x < ix1; ++x) {
       // Enlarged, no detail of a design is thinner than a pixel: a pixel whose corner samples
-      // are all inside is, and most of a large shape's pixels are asked four times, not 16.
-      if (s > 1 && sample(x, y, 0, 0) && sample(x, y, kLast, 0) && sample(x, y, 0, kLast) &&
-          sample(x, y, kLast, kLast)) {
-        Blend(x, y, c, op);
-        continue;
+      // are all inside is inside, one whose corner samples are all outside is outside (but for
+      // an edge less than an eighth of a pixel into it), and most pixels of a large shape's
+      // box are asked four times, not 16.
+      if (s > 1) {
+        const int corners = sample(x, y, 0, 0) + sample(x, y, kLast, 0) + sample(x, y, 0, kLast) +
+                            sample(x, y, kLast, kLast);
+        if (corners == 0) continue;
+        if (corners == 4) {
+          Blend(x, y, c, op);
+          continue;
+        }
       }
       int hits = 0;
       for (int sy = 0; sy < kSubsamples; ++sy)
