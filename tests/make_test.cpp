@@ -6,6 +6,7 @@
 #include <vips/vips.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <chrono>
 #include <fstream>
@@ -20,6 +21,7 @@
 
 #include <SDL_image.h>
 
+#include "common.h"
 #include "make.h"
 #include "showrun.h"
 #include "testing.h"
@@ -153,7 +155,8 @@ class Prepare : public testing::Test {
     Photo p{};
     snprintf(p.path, sizeof p.path, "%s", in.c_str());
     const fs::path out = folder.Dir() / (in.filename().string() + ".out.jpg");
-    const bool ok = PreparePhoto(p, out.c_str());
+    const fs::path large = folder.Dir() / (in.filename().string() + ".large.jpg");
+    const bool ok = PreparePhoto(p, out.c_str(), large.c_str());
     if (why) *why = p.why;
     if (!ok) return Image();
     EXPECT_TRUE(Baseline(out)) << in;
@@ -489,6 +492,100 @@ TEST_F(Make, ThePresentersOwnPicturesAndMusicAreCheckedBeforeAnythingIsMade) {
 }
 
 // The caption blocks of captions.txt, each from its names line to its end line.
+// Peak signal-to-noise ratio of two pictures of the same size and bands, in dB.
+double Psnr(const Image& a, const Image& b) {
+  VipsImage *difference = nullptr, *squared = nullptr;
+  double mean = 0;
+  EXPECT_EQ(vips_subtract(a.v, b.v, &difference, nullptr), 0);
+  EXPECT_EQ(vips_multiply(difference, difference, &squared, nullptr), 0);
+  EXPECT_EQ(vips_avg(squared, &mean, nullptr), 0);
+  g_object_unref(difference);
+  g_object_unref(squared);
+  return mean > 0 ? 10 * std::log10(255.0 * 255.0 / mean) : 99;
+}
+
+// `picture` brought to w x h with a good filter.
+Image Resized(const Image& picture, int w, int h) {
+  VipsImage* out = nullptr;
+  EXPECT_EQ(vips_resize(picture.v, &out, double(w) / picture.v->Xsize, "vscale",
+                        double(h) / picture.v->Ysize, nullptr),
+            0);
+  return Image(out);
+}
+
+// Each picture and photo of the show folder `dir` has its large source, which the show takes
+// (the same shape, larger, decoding whole) and which is the same picture: brought down to the
+// gfx/ picture's size, it is within `minimum` dB of it (`minimum[0]` for the drawn pictures,
+// `minimum[1]` for the photos).
+void ExpectLargeTwins(const fs::path& dir, int photos, const double minimum[2]) {
+  std::vector<std::string> files;
+  for (const PictureName& picture : kShowPictures) files.push_back(picture.file);
+  for (int k = 1; k <= photos; ++k) files.push_back(PhotoName(k).path);
+  for (const std::string& file : files) {
+    SCOPED_TRACE(dir / file);
+    const std::string large = LargePath(dir.c_str(), file.c_str());
+    const Image small = Load(dir / file), big = Load(large);
+    ASSERT_TRUE(small.v && big.v);
+    char why[300] = "";
+    EXPECT_EQ(JudgeLargeSource(large.c_str(), small.v->Xsize, small.v->Ysize, why, sizeof why),
+              kLargeFits)
+        << why;
+    EXPECT_TRUE(LargeSourceDecodes(large.c_str(), why, sizeof why)) << why;
+    ASSERT_EQ(big.v->Bands, small.v->Bands) << "transparency kept";
+    EXPECT_GE(Psnr(Resized(big, small.v->Xsize, small.v->Ysize), small),
+              minimum[file.find("foto") == std::string::npos ? 0 : 1]);
+  }
+}
+
+TEST_F(Make, LargeSourcesAreTheSamePicturesWithThePhotosOwnDetail) {
+  // A photo the size of the large photo area, with detail that the photo area cannot hold; a
+  // portrait on a white matte; the presenter's own logo, half transparent.
+  constexpr int kLargeW = LargeLength(kPhotoWidth), kLargeH = LargeLength(kPhotoHeight);
+  VipsImage *noise = nullptr, *soft = nullptr, *detail = nullptr;
+  ASSERT_EQ(vips_gaussnoise(&noise, kLargeW, kLargeH, "sigma", 50.0, "mean", 128.0, nullptr), 0);
+  ASSERT_EQ(vips_gaussblur(noise, &soft, 1.0, nullptr), 0);
+  ASSERT_EQ(vips_cast(soft, &detail, VIPS_FORMAT_UCHAR, nullptr), 0);
+  const Image grey(detail);
+  g_object_unref(noise);
+  g_object_unref(soft);
+  fs::create_directories(work.Dir() / "photos");
+  Save(grey, work.Dir() / "photos/detail.png");
+  Photo("photos/tall.jpg", kBlue, 300, 600);
+  const double halfRed[] = {255, 0, 0, 128};
+  Save(Plain(200, 80, halfRed, 4), work.Dir() / "logo.png");
+  const ShowRun made = MakeShow({"photos/detail.png", "photos/tall.jpg", "--title", "Summer 2026",
+                                 "--logo", "logo.png", "--matte", "white"});
+  ASSERT_EQ(made.status, kMadeOk) << made.out << made.err;
+  EXPECT_NE(made.out.find("ok       gfx/hd/: large sources of 7 of the 7"), std::string::npos)
+      << made.out;
+
+  // The drawn pictures and the demo's photos are drawn again, not enlarged: their lettering
+  // and their finest lines differ a little.
+  const double kMade[2] = {24, 30}, kDrawn[2] = {19, 26};
+  ExpectLargeTwins(showDir, 2, kMade);
+  ExpectLargeTwins(DemoFile(""), kDemoPhotos, kDrawn);
+  // The large photo is the photo's own: its detail is there, which the gfx/ one enlarged lacks.
+  const Image source = Load(work.Dir() / "photos/detail.png");
+  Image large = Load(showDir / "gfx/hd/foto01.jpg"), small = Load(showDir / "gfx/foto01.jpg");
+  VipsImage* grey1 = nullptr;
+  ASSERT_EQ(vips_colourspace(large.v, &grey1, VIPS_INTERPRETATION_B_W, nullptr), 0);
+  large = Image(grey1);
+  VipsImage* grey2 = nullptr;
+  ASSERT_EQ(vips_colourspace(small.v, &grey2, VIPS_INTERPRETATION_B_W, nullptr), 0);
+  const double own = Psnr(large, source);
+  const double enlarged = Psnr(Resized(Image(grey2), kLargeW, kLargeH), source);
+  EXPECT_GE(own, 30);
+  EXPECT_GE(own - enlarged, 6) << own << " dB, enlarged " << enlarged << " dB";
+
+  // A remake without the first photo: its large source goes too, the presenter's file stays.
+  Save(Plain(16, 16, kRed), showDir / "gfx/hd/mine.png");
+  ASSERT_EQ(MakeShow({"photos/tall.jpg", "--force"}).status, kMadeOk);
+  EXPECT_TRUE(fs::exists(showDir / "gfx/hd/foto01.jpg"));
+  EXPECT_FALSE(fs::exists(showDir / "gfx/hd/foto02.jpg"));
+  EXPECT_TRUE(fs::exists(showDir / "gfx/hd/mine.png"));
+  ExpectLargeTwins(showDir, 1, kMade);
+}
+
 std::vector<std::string> Blocks(const fs::path& path) {
   std::vector<std::string> blocks;
   std::istringstream in(Slurp(path));

@@ -527,6 +527,64 @@ TEST_F(RenderTest, CheckTellsWhatTheShowWillMakeOfTheFolder) {
   EXPECT_NE(small.out.find("8 problems"), std::string::npos) << small.out;
 }
 
+// A PNG file of a plain w x h picture.
+void PlainPng(const fs::path& path, int w, int h) {
+  SDL_Surface* picture = SDL_CreateRGBSurface(0, w, h, 24, 0xFF, 0xFF00, 0xFF0000, 0);
+  ASSERT_TRUE(WritePng(picture, path.c_str()));
+  SDL_FreeSurface(picture);
+}
+
+TEST_F(RenderTest, CheckTellsOfEachLargeSourceTheShowCannotTake) {
+  Photos(2);
+  const ShowRun none = Render(dir, {"--check"});
+  EXPECT_EQ(none.status, 0) << none.out;
+  EXPECT_NE(none.out.find("note     no gfx/hd/ folder: on a big screen the show enlarges every "
+                          "picture and photo\n"),
+            std::string::npos)
+      << none.out;
+
+  fs::create_directories(dir / kLargeDir);
+  for (const char* name : {"back.png", "end.png", "si.png", "load.png", "ohen.png", "foto01.jpg"})
+    fs::copy_file(DemoFile(kLargeDir + std::string(name)), dir / kLargeDir / name);
+  const ShowRun all = Render(dir, {"--check"});
+  EXPECT_EQ(all.status, 0) << all.out;
+  EXPECT_NE(all.out.find("ok       gfx/hd/: large sources of 6 of the 7 pictures and photos\n"
+                         "note     no large source in gfx/hd/ for foto02.jpg: on a big screen "
+                         "the show enlarges it\n"),
+            std::string::npos)
+      << all.out;
+
+  const std::string photo = Slurp(dir / kLargeDir / "foto01.jpg");
+  std::string ohen = Slurp(dir / kLargeDir / "ohen.png");
+  for (size_t i = ohen.size() / 2; i < ohen.size() / 2 + 64; ++i) ohen[i] ^= 0x55;
+  const struct {
+    const char* file;
+    std::function<void(const fs::path&)> spoil;
+    const char* line;
+  } kCases[] = {
+      {"foto01.jpg", [&](const fs::path& p) { Spit(p, photo.substr(0, photo.size() / 2)); },
+       "PROBLEM  gfx/hd/foto01.jpg is not used (Premature end of JPEG file): on a big screen the "
+       "show enlarges gfx/foto01.jpg instead\n"},
+      {"ohen.png", [&](const fs::path& p) { Spit(p, ohen); },
+       "PROBLEM  gfx/hd/ohen.png is not used ("},
+      {"back.png", [](const fs::path& p) { PlainPng(p, 1000, 500); },
+       "PROBLEM  gfx/hd/back.png is not used (1000x500 is not the shape of 640x480): on a big "
+       "screen the show enlarges gfx/back.png instead\n"},
+      {"end.png", [](const fs::path& p) { PlainPng(p, 320, 240); },
+       "PROBLEM  gfx/hd/end.png is not used (320x240 is not larger than 640x480)"},
+      {"si.png", [](const fs::path& p) { fs::remove(p); },
+       "note     no large source in gfx/hd/ for si.png, foto02.jpg: on a big screen the show "
+       "enlarges these\n"},
+  };
+  for (const auto& c : kCases) c.spoil(dir / kLargeDir / c.file);
+  const ShowRun spoilt = Render(dir, {"--check"});
+  EXPECT_EQ(spoilt.status, 1) << spoilt.out;
+  for (const auto& c : kCases)
+    EXPECT_NE(spoilt.out.find(c.line), std::string::npos) << c.line << "\n" << spoilt.out;
+  EXPECT_NE(spoilt.out.find("ok       gfx/hd/: large sources of 1 of the 7"), std::string::npos);
+  EXPECT_NE(spoilt.out.find("\n4 problems:"), std::string::npos) << spoilt.out;
+}
+
 TEST_F(RenderTest, CaptionFileTakesThePlaceOfTheBuiltInCaptions) {
   Photos(1);
   Spit(dir / "mine.txt", "Ann and Bob\n-\nOur own words\n#\n");

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <string>
+
+#include "facts.h"
 
 // Messages: "PROGRAM: MESSAGE" on standard error. Each returns false, for `return Fail(...)`.
 __attribute__((format(printf, 2, 3))) bool Fail(const char* program, const char* format, ...);
@@ -34,9 +37,16 @@ bool CopyFile(const char* program, const char* from, const char* to);
 
 // A show folder as the tools make one.
 
-// Makes the folders of the show folder `dir` (which exists): gfx/ and sfx/. False, having
-// said why, when one cannot be made; one that is there already is fine.
+// Makes the folders of the show folder `dir` (which exists): gfx/, gfx/hd/ and sfx/. False,
+// having said why, when one cannot be made; one that is there already is fine.
 bool MakeShowFolders(const char* program, const char* dir);
+// The path in the show folder `dir` of the large source of `file`, a picture or photo of the
+// show ("gfx/back.png" gives "DIR/gfx/hd/back.png").
+std::string LargePath(const char* dir, const char* file);
+// A length of the show's pictures at the large sources' scale, rounded.
+constexpr int LargeLength(int n) {
+  return (n * kLargeScaleNum + kLargeScaleDen / 2) / kLargeScaleDen;
+}
 // The caption font of every show the tools make: DejaVu Sans from `fontDir`, copied under the
 // show's font name into the show folder `dir`.
 bool CopyShowFont(const char* program, const char* fontDir, const char* dir);

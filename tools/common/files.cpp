@@ -59,7 +59,7 @@ bool CopyFile(const char* program, const char* from, const char* to) {
 }
 
 bool MakeShowFolders(const char* program, const char* dir) {
-  for (const char* part : {kPictureDir, kMusicDir}) {
+  for (const char* part : {kPictureDir, kLargeDir, kMusicDir}) {
     // The folder's names end in a slash; a message names the folder without it.
     const std::string sub = std::string(dir) + "/" + std::string(part, strlen(part) - 1);
     if (mkdir(sub.c_str(), 0777) != 0 && errno != EEXIST)
@@ -72,4 +72,9 @@ bool CopyShowFont(const char* program, const char* fontDir, const char* dir) {
   const std::string from = std::string(fontDir) + "/DejaVuSans.ttf";
   const std::string to = std::string(dir) + "/" + kFontFile;
   return CopyFile(program, from.c_str(), to.c_str());
+}
+
+std::string LargePath(const char* dir, const char* file) {
+  const size_t in = strncmp(file, kPictureDir, strlen(kPictureDir)) == 0 ? strlen(kPictureDir) : 0;
+  return std::string(dir) + "/" + kLargeDir + (file + in);
 }

@@ -1,6 +1,7 @@
 // The canvas and its antialiased shapes, gradients, lights and grain.
 #include "designs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -11,14 +12,19 @@ Canvas canvas;
 // Edges are sampled 4x4 times per pixel.
 constexpr int kSubsamples = 4;
 
-void NewCanvas(int w, int h, Colour c) {
-  canvas.w = w;
-  canvas.h = h;
-  for (int i = 0; i < w * h; ++i) {
+void NewCanvas(int w, int h, Colour c, float scale) {
+  canvas.scale = scale;
+  canvas.w = Pixels(w);
+  canvas.h = Pixels(h);
+  for (int i = 0; i < canvas.w * canvas.h; ++i) {
     canvas.px[i * 3] = c.r;
     canvas.px[i * 3 + 1] = c.g;
     canvas.px[i * 3 + 2] = c.b;
   }
+}
+
+int Pixels(float n) {
+  return static_cast<int>(std::lround(n * canvas.scale));
 }
 
 static Uint8 Channel(float v) {
@@ -36,32 +42,57 @@ Colour Shade(Colour c, float factor) {
 
 void Blend(int x, int y, Colour c, float op) {
   if (x < 0 || y < 0 || x >= canvas.w || y >= canvas.h || op <= 0) return;
-  if (op > 1) op = 1;
   Uint8* p = canvas.px + (y * canvas.w + x) * 3;
+  if (op >= 1) {  // what the mix gives, without its sums
+    p[0] = c.r, p[1] = c.g, p[2] = c.b;
+    return;
+  }
   p[0] = Channel(p[0] + (c.r - p[0]) * op);
   p[1] = Channel(p[1] + (c.g - p[1]) * op);
   p[2] = Channel(p[2] + (c.b - p[2]) * op);
 }
 
-// Fills the pixels of the box whose subsamples satisfy `inside`, weighted by coverage.
+// Fills the pixels of the box whose subsamples satisfy `inside`, weighted by coverage; the box
+// and the points `inside` is asked about are in design pixels.
 template <class Inside>
 static void Cover(float x0, float y0, float x1, float y1, Colour c, float op, Inside inside) {
+  const float s = canvas.scale;
+  x0 *= s, y0 *= s, x1 *= s, y1 *= s;
   const int ix0 = static_cast<int>(std::floor(x0 < 0 ? 0 : x0));
   const int iy0 = static_cast<int>(std::floor(y0 < 0 ? 0 : y0));
   const int ix1 = static_cast<int>(std::ceil(x1 > canvas.w ? canvas.w : x1));
   const int iy1 = static_cast<int>(std::ceil(y1 > canvas.h ? canvas.h : y1));
+  auto sample = [&](int x, int y, int sx, int sy) {
+    return inside((x + (sx + 0.5f) / kSubsamples) / s, (y + (sy + 0.5f) / kSubsamples) / s);
+  };
+  constexpr int kLast = kSubsamples - 1;
   for (int y = iy0; y < iy1; ++y) {
     for (int x = ix0; x < ix1; ++x) {
+      // Enlarged, no detail of a design is thinner than a pixel: a pixel whose corner samples
+      // are all inside is inside, one whose corner samples are all outside is outside (but for
+      // an edge less than an eighth of a pixel into it), and most pixels of a large shape's
+      // box are asked four times, not 16.
+      if (s > 1) {
+        const int corners = sample(x, y, 0, 0) + sample(x, y, kLast, 0) + sample(x, y, 0, kLast) +
+                            sample(x, y, kLast, kLast);
+        if (corners == 0) continue;
+        if (corners == 4) {
+          Blend(x, y, c, op);
+          continue;
+        }
+      }
       int hits = 0;
       for (int sy = 0; sy < kSubsamples; ++sy)
         for (int sx = 0; sx < kSubsamples; ++sx)
-          if (inside(x + (sx + 0.5f) / kSubsamples, y + (sy + 0.5f) / kSubsamples)) ++hits;
+          if (sample(x, y, sx, sy)) ++hits;
       if (hits) Blend(x, y, c, op * hits / (kSubsamples * kSubsamples));
     }
   }
 }
 
 void VGradient(float x0, float y0, float x1, float y1, Colour top, Colour bottom) {
+  const float s = canvas.scale;
+  x0 *= s, y0 *= s, x1 *= s, y1 *= s;
   for (int y = static_cast<int>(y0); y < y1; ++y) {
     const Colour c = Mix(top, bottom, (y - y0) / (y1 - y0 > 1 ? y1 - y0 - 1 : 1));
     for (int x = static_cast<int>(x0); x < x1; ++x) Blend(x, y, c, 1);
@@ -69,8 +100,11 @@ void VGradient(float x0, float y0, float x1, float y1, Colour top, Colour bottom
 }
 
 void Glow(float cx, float cy, float r, Colour c, float op) {
-  for (int y = static_cast<int>(cy - r); y <= cy + r; ++y) {
-    for (int x = static_cast<int>(cx - r); x <= cx + r; ++x) {
+  const float s = canvas.scale;
+  cx *= s, cy *= s, r *= s;
+  // Only the canvas's pixels: a large light reaches far beyond it.
+  for (int y = std::max(static_cast<int>(cy - r), 0); y <= cy + r && y < canvas.h; ++y) {
+    for (int x = std::max(static_cast<int>(cx - r), 0); x <= cx + r && x < canvas.w; ++x) {
       const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) / r;
       if (d < 1) Blend(x, y, c, op * (1 - d) * (1 - d));
     }

@@ -15,13 +15,19 @@ constexpr int kDesigns = kLoadingCornerDesign + 1;
 // File name of each design relative to the show folder, in the order of Design.
 extern const char* const kDesignFiles[kDesigns];
 
+// Pixels per design pixel: the show's pictures, and their large sources in kLargeDir.
+constexpr float kShowScale = 1;
+constexpr float kLargeScale = float(kLargeScaleNum) / kLargeScaleDen;
+
 // Draws one design with the presenter's title and subtitle (UTF-8; null or "" for none), each
 // fitted to its place, and writes it as PNG to `path`. Fonts come from `fontDir` (null: the
 // system's DejaVu folder). Long words widen the logo and the loading picture, up to about
-// 600 pixels; the background and the end picture stay the screen's size. False when a font
-// is missing or the file cannot be written. One thread at a time: there is one canvas.
+// 600 pixels; the background and the end picture stay the screen's size. At `scale` the same
+// design is drawn, not enlarged: the words are fitted at the show's size and lettered at the
+// scale. False when a font is missing or the file cannot be written. One thread at a time:
+// there is one canvas.
 bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
-                 const char* fontDir, const char* endText = nullptr);
+                 const char* fontDir, const char* endText = nullptr, float scale = kShowScale);
 // The large words of the end picture unless the presenter gives others.
 constexpr char kDefaultEndText[] = "Thank you!";
 // Whether the title and the end text (null: kDefaultEndText) can be lettered whole on every
@@ -32,7 +38,7 @@ enum WordsFitting { kWordsFit, kTitleUnfit, kEndTextUnfit };
 WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText,
                       const char* fontDir, char* why, size_t whySize);
 // The same design with the demo meeting's own words, as the demo show has it.
-bool WriteDemoDesign(Design which, const char* path, const char* fontDir);
+bool WriteDemoDesign(Design which, const char* path, const char* fontDir, float scale = kShowScale);
 
 // The drawing library the designs and the demo photos are made with.
 namespace draw {
@@ -41,13 +47,15 @@ struct Colour {
   Uint8 r, g, b;
 };
 
-// The largest picture drawn is the screen.
-constexpr int kCanvasMaxWidth = kScreenWidth;
-constexpr int kCanvasMaxHeight = kScreenHeight;
+// The largest picture drawn is the screen at the large sources' scale.
+constexpr int kCanvasMaxWidth = kScreenWidth * kLargeScaleNum / kLargeScaleDen;
+constexpr int kCanvasMaxHeight = kScreenHeight * kLargeScaleNum / kLargeScaleDen;
 
-// The one picture being drawn, RGB row after row.
+// The one picture being drawn, RGB row after row, w x h pixels. Everything is drawn in design
+// pixels, which `scale` of its pixels make; set by NewCanvas.
 struct Canvas {
   int w, h;
+  float scale;
   Uint8 px[kCanvasMaxWidth * kCanvasMaxHeight * 3];
 };
 extern Canvas canvas;
@@ -55,11 +63,15 @@ extern Canvas canvas;
 // Folder of the DejaVu fonts, set through UseFonts; the system's DejaVu folder at first.
 extern const char* fontDir;
 
-// Drawing. Coordinates are pixels with (0, 0) the top-left corner of the canvas's top-left
-// pixel; `op` is opacity from 0 (nothing) to 1 (cover). Edges are antialiased.
-void NewCanvas(int w, int h, Colour c);
+// Drawing. Coordinates are design pixels with (0, 0) the top-left corner of the canvas's
+// top-left pixel; `op` is opacity from 0 (nothing) to 1 (cover). Edges are antialiased.
+// A new canvas of w x h design pixels, each `scale` pixels wide.
+void NewCanvas(int w, int h, Colour c, float scale = kShowScale);
+// Pixels of a length of `n` design pixels on the canvas, rounded.
+int Pixels(float n);
 Colour Mix(Colour a, Colour b, float t);
 Colour Shade(Colour c, float factor);
+// Mixes `c` into the canvas's pixel (x, y): a pixel, not a design pixel.
 void Blend(int x, int y, Colour c, float op);
 // Top colour at y0 to bottom colour at y1, over the rectangle.
 void VGradient(float x0, float y0, float x1, float y1, Colour top, Colour bottom);
@@ -88,6 +100,7 @@ enum Face { kSans, kSansBold, kSansOblique, kSerif, kSerifBoldItalic, kSansConde
 bool UseFonts(const char* dir);
 // Whether every face asked for since UseFonts could be opened.
 bool FontsFound();
+// Width of the text at `px`, in design pixels: what fitting goes by at every scale.
 int TextWidth(Face face, int px, const char* utf8);
 // One line of text whose box has its top-left at (x, y); colour runs from top to bottom.
 void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,

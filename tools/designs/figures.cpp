@@ -150,9 +150,9 @@ void Hills(float baseY, float amplitude, float phase, Colour c, float w) {
                                          0.4f * std::sin(x * 0.034f + phase * 2.3f) + 0.5f);
   }
   xy[(kSteps + 1) * 2] = w;
-  xy[(kSteps + 1) * 2 + 1] = canvas.h;
+  xy[(kSteps + 1) * 2 + 1] = canvas.h / canvas.scale;
   xy[(kSteps + 2) * 2] = 0;
-  xy[(kSteps + 2) * 2 + 1] = canvas.h;
+  xy[(kSteps + 2) * 2 + 1] = canvas.h / canvas.scale;
   Polygon(xy, kSteps + 3, c);
 }
 

@@ -75,9 +75,30 @@ int TextWidth(Face face, int px, const char* utf8) {
   return w;
 }
 
-void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
-          float op) {
-  TTF_Font* font = FontOf(face, px);
+// The face at `px` design pixels as the canvas letters it: opened at its own scale, so the
+// words are drawn, not enlarged; they stand where the design pixels put them.
+static int PixelSize(int px) {
+  return std::max(1, Pixels(px));
+}
+
+// Steps a line's pixel size may go down to be no wider than the design's.
+constexpr int kMostNarrowing = 8;
+
+// The pixel size a line is lettered at: hinted at the design's size, it may be a little
+// narrower than at the canvas's, and the line must stay inside the place it was fitted to.
+static int LineSize(Face face, int px, const char* utf8) {
+  int size = PixelSize(px);
+  const float widest = TextWidth(face, px, utf8) * canvas.scale;
+  for (int step = 0; step < kMostNarrowing && size > 1 && TextWidth(face, size, utf8) > widest;
+       ++step)
+    --size;
+  return size;
+}
+
+// One line at (x, y) in pixels of the canvas, the face opened at `size` pixels.
+static void Letter(Face face, int size, const char* utf8, float x, float y, Colour top,
+                   Colour bottom, float op) {
+  TTF_Font* font = FontOf(face, size);
   if (!font) return;
   const SDL_Color white = {255, 255, 255, 0};
   SDL_Surface* line = TTF_RenderUTF8_Blended(font, utf8, white);
@@ -97,9 +118,16 @@ void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Col
   SDL_FreeSurface(line);
 }
 
+void Text(Face face, int px, const char* utf8, float x, float y, Colour top, Colour bottom,
+          float op) {
+  Letter(face, LineSize(face, px, utf8), utf8, x * canvas.scale, y * canvas.scale, top, bottom, op);
+}
+
 void TextCentred(Face face, int px, const char* utf8, float cx, float y, Colour top, Colour bottom,
                  float op) {
-  Text(face, px, utf8, cx - TextWidth(face, px, utf8) / 2.0f, y, top, bottom, op);
+  const int size = LineSize(face, px, utf8);
+  Letter(face, size, utf8, cx * canvas.scale - TextWidth(face, size, utf8) / 2.0f, y * canvas.scale,
+         top, bottom, op);
 }
 
 // Bytes of the UTF-8 character that starts at `p`, never past the string's end.
@@ -134,12 +162,18 @@ int SpacedWidth(Face face, int px, const char* utf8, float gap) {
 void SpacedText(Face face, int px, const char* utf8, float gap, float cx, float y, Colour top,
                 Colour bottom, float op) {
   if (gap == 0) return TextCentred(face, px, utf8, cx, y, top, bottom, op);
+  // Each letter centred where the design puts it: letters drawn large differ a little in
+  // width from the design's, hinted at its size, and would drift along a spaced word.
+  const float s = canvas.scale;
+  const int size = PixelSize(px);
   float width = -gap;
   EachLetter(utf8, [&](const char* one) { width += TextWidth(face, px, one) + gap; });
   float x = cx - width / 2;
   EachLetter(utf8, [&](const char* one) {
-    Text(face, px, one, x, y, top, bottom, op);
-    x += TextWidth(face, px, one) + gap;
+    const int designWidth = TextWidth(face, px, one);
+    const float centring = (designWidth * s - TextWidth(face, size, one)) / 2;
+    Letter(face, size, one, x * s + centring, y * s, top, bottom, op);
+    x += designWidth + gap;
   });
 }
 

@@ -32,6 +32,9 @@ struct Words {
   const char* endText;
 };
 
+// The scale the design being drawn is drawn at.
+static float scale = kShowScale;
+
 // The demo meeting's words on each design, in the order of Design.
 static const Words kDemoWords[kDesigns] = {
     {"Quorlaks internal meeting #1", "codename Tolvane  \xC2\xB7  the lodge by the lake", nullptr},
@@ -54,6 +57,8 @@ static Fitted Fit(Face face, const Place& place, const char* utf8) {
 
 // Paints everything outside the ellipse with `c`, antialiasing its rim.
 static void MaskOutside(float cx, float cy, float r, Colour c) {
+  const float s = canvas.scale;
+  cx *= s, cy *= s, r *= s;
   for (int y = 0; y < canvas.h; ++y)
     for (int x = 0; x < canvas.w; ++x) {
       const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) - r;
@@ -72,7 +77,7 @@ constexpr Place kHeadlinePlace = {24, 9, 0, 22, 600, 4, 52};
 constexpr Place kTaglinePlace = {12, 8, 0, 53, 600, 52, 80};
 
 static void Background(const Words& words) {
-  NewCanvas(kScreenWidth, kScreenHeight, kNight);
+  NewCanvas(kScreenWidth, kScreenHeight, kNight, scale);
   VGradient(0, 0, kScreenWidth, kScreenHeight, kNight, kDeepTeal);
   Glow(320, 40, 420, {30, 90, 120}, 0.35f);
   Glow(320, 520, 360, {20, 110, 110}, 0.3f);
@@ -121,6 +126,7 @@ static void Background(const Words& words) {
 // Darkens the picture to black towards its edges, over `margin` pixels, so that it sits on a
 // black screen without a visible box.
 static void FadeEdges(float margin) {
+  margin *= canvas.scale;
   for (int y = 0; y < canvas.h; ++y)
     for (int x = 0; x < canvas.w; ++x) {
       const float d = std::fmin(std::fmin(x + 0.5f, canvas.w - x - 0.5f),
@@ -142,7 +148,7 @@ static void Logo(const Words& words) {
   const int widest = std::max(FittedWidth(kSansBold, mark), FittedWidth(kSansOblique, tagline));
   const int side = std::max(0, (widest + 2 * kLogoMargin - kLogoWidth + 1) / 2);
   const float cx = 180 + side;
-  NewCanvas(kLogoWidth + 2 * side, 110, kBlack);
+  NewCanvas(kLogoWidth + 2 * side, 110, kBlack, scale);
   Glow(cx, 50, 180, {20, 70, 90}, 0.35f);
   DrawFitted(kSansBold, mark, cx, {150, 240, 240}, {40, 130, 210});
   Rect(70 + side, 70, 291 + side, 71, kTeal, 0.7f);
@@ -151,9 +157,10 @@ static void Logo(const Words& words) {
   FadeEdges(kLogoFade);
 }
 
-// Moves the picture to the middle of a wider black one, `w` pixels wide (at most the screen's).
+// Moves the picture to the middle of a wider black one, `w` design pixels wide (at most the
+// screen's).
 static void Widen(int w) {
-  w = std::min(w, kCanvasMaxWidth);
+  w = Pixels(std::min(w, kScreenWidth));
   const int side = (w - canvas.w) / 2, rest = w - side - canvas.w;
   if (side <= 0) return;
   // From the last row up, so that no row is overwritten before it has moved.
@@ -175,7 +182,7 @@ constexpr Place kLoadingTaglinePlace = {11,  8,  0, 184, kLoadingMaxWidth - 2 * 
 // Lodge by the lake at night, in a round window: the picture that stands while loading.
 static void Loading(const Words& words) {
   constexpr float cx = 160, cy = 78, r = 70;
-  NewCanvas(320, 200, kBlack);
+  NewCanvas(320, 200, kBlack, scale);
   VGradient(0, 0, 320, 100, {10, 18, 50}, {40, 60, 110});
   Seed(77);
   Stars(90, 8, 230, 70, 40);
@@ -204,7 +211,7 @@ static void Loading(const Words& words) {
 
 // The loading screen's corner: the word and a bar.
 static void LoadingCorner() {
-  NewCanvas(180, 48, kBlack);
+  NewCanvas(180, 48, kBlack, scale);
   Text(kSans, 17, "loading", 40, 6, {225, 232, 238}, {175, 190, 200});
   for (int i = 0; i < 3; ++i) Circle(111 + i * 9, 19, 2.2f, kTeal, 0.45f + 0.25f * i);
   RoundRect(40, 33, 164, 39, 3, {40, 60, 70});
@@ -219,7 +226,7 @@ constexpr Place kFarewellPlace = {26, 9, 0, 182, 600, 176, 250};
 constexpr Place kFooterPlace = {13, 8, 0, 452, 600, 444, 478};
 
 static void Ending(const Words& words) {
-  NewCanvas(kScreenWidth, kScreenHeight, kBlack);
+  NewCanvas(kScreenWidth, kScreenHeight, kBlack, scale);
   // Sunset over the lake: sky to the horizon at 300, water below it.
   VGradient(0, 0, kScreenWidth, 150, {18, 24, 64}, {86, 58, 120});
   VGradient(0, 150, kScreenWidth, 300, {86, 58, 120}, {245, 150, 90});
@@ -259,8 +266,9 @@ static void Ending(const Words& words) {
              {200, 190, 210});
 }
 
-static bool Write(Design which, const char* path, const Words& words, const char* dir) {
+static bool Write(Design which, const char* path, const Words& words, const char* dir, float at) {
   if (which < 0 || which >= kDesigns || !UseFonts(dir)) return false;
+  scale = at;
   switch (which) {
     case kBackgroundDesign:
       Background(words);
@@ -284,8 +292,8 @@ static bool Write(Design which, const char* path, const Words& words, const char
 }
 
 bool WriteDesign(Design which, const char* path, const char* title, const char* subtitle,
-                 const char* dir, const char* endText) {
-  return Write(which, path, {title, subtitle, endText ? endText : kDefaultEndText}, dir);
+                 const char* dir, const char* endText, float at) {
+  return Write(which, path, {title, subtitle, endText ? endText : kDefaultEndText}, dir, at);
 }
 
 WordsFitting WordsFit(const char* title, const char* subtitle, const char* endText, const char* dir,
@@ -293,6 +301,8 @@ WordsFitting WordsFit(const char* title, const char* subtitle, const char* endTe
   const Words words = {title, subtitle, endText ? endText : kDefaultEndText};
   // Without the fonts nothing is lettered: drawing the pictures says so.
   if (!UseFonts(dir)) return kWordsFit;
+  // Words are fitted at the show's size, whatever size they are then drawn at.
+  scale = kShowScale;
   const long missing = MissingCharacter(kSerifBoldItalic, kThanksPlace.px, words.endText);
   mustFit[0] = words.title;
   mustFit[1] = words.endText;
@@ -315,6 +325,6 @@ WordsFitting WordsFit(const char* title, const char* subtitle, const char* endTe
   return unfit == words.title ? kTitleUnfit : kEndTextUnfit;
 }
 
-bool WriteDemoDesign(Design which, const char* path, const char* dir) {
-  return which >= 0 && which < kDesigns && Write(which, path, kDemoWords[which], dir);
+bool WriteDemoDesign(Design which, const char* path, const char* dir, float at) {
+  return which >= 0 && which < kDesigns && Write(which, path, kDemoWords[which], dir, at);
 }

@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common.h"
@@ -274,18 +275,19 @@ static bool ReplaceInPlace(const char* dir, int shown) {
     if (rename(a.c_str(), b.c_str()) != 0)
       return Fail(kMakeProgram, "cannot put %s in place: %s", b.c_str(), strerror(errno));
   }
-  for (int k = shown + 1; k <= kMaxPhotos; ++k) {
-    const PhotoFileName name = PhotoName(k);
-    char path[kMakePath + 32];
-    snprintf(path, sizeof path, "%s/%s", made.showDir, name.path);
-    if (access(path, F_OK) != 0) continue;
-    std::string into;
-    if (Judge(old, name.path) == kMadeFile)
-      unlink(path);
-    else if (KeepAsOwn(made.showDir, made.showDir, name.path, into))
-      fprintf(stderr, "tolvane-make: %s is not a photo of the new show: kept as %s/%s\n", path,
-              made.showDir, into.c_str());
-  }
+  for (int k = shown + 1; k <= kMaxPhotos; ++k)
+    for (const std::string& file :
+         {std::string(PhotoName(k).path), std::string(kLargeDir) + PhotoName(k).file}) {
+      char path[kMakePath + 32];
+      snprintf(path, sizeof path, "%s/%s", made.showDir, file.c_str());
+      if (access(path, F_OK) != 0) continue;
+      std::string into;
+      if (Judge(old, file.c_str()) == kMadeFile)
+        unlink(path);
+      else if (KeepAsOwn(made.showDir, made.showDir, file.c_str(), into))
+        fprintf(stderr, "tolvane-make: %s is not a photo of the new show: kept as %s/%s\n", path,
+                made.showDir, into.c_str());
+    }
   RemoveMadeFiles(dir, strlen(dir));
   return true;
 }
@@ -390,22 +392,33 @@ static bool WriteBytes(const char* dir, const char* name, const void* data, size
   return true;
 }
 
-// One of the five pictures: the presenter's own file, the old show's picture made from it
-// (a kept choice), or the design with the title. An exit status.
+// One of the five pictures and its large source: the presenter's own file, the old show's
+// pictures made from it (a kept choice), or the design with the title. An exit status.
 static int WritePicture(const char* dir, Design design, const char* own, bool logo) {
   char path[kMakePath], why[256];
   snprintf(path, sizeof path, "%s/%s", dir, kDesignFiles[design]);
-  if (const char* copy = KeptCopy(kDesignFiles[design]))
-    return CopyFile(kMakeProgram, copy, path) ? kMadeOk : kMakeWrite;
+  const std::string large = LargePath(dir, kDesignFiles[design]);
+  if (const char* copy = KeptCopy(kDesignFiles[design])) {
+    if (!CopyFile(kMakeProgram, copy, path)) return kMakeWrite;
+    // Its large source beside it, where the old show has one.
+    const std::string oldShow(copy, strlen(copy) - strlen(kDesignFiles[design]) - 1);
+    const std::string oldLarge = LargePath(oldShow.c_str(), kDesignFiles[design]);
+    if (access(oldLarge.c_str(), F_OK) != 0) return kMadeOk;
+    return CopyFile(kMakeProgram, oldLarge.c_str(), large.c_str()) ? kMadeOk : kMakeWrite;
+  }
   if (!own) {
-    if (WriteDesign(design, path, made.title, made.subtitle, TOLVANE_FONT_DIR, made.endText))
-      return kMadeOk;
-    Fail(kMakeProgram, "cannot draw %s", path);
-    return kMakeWrite;
+    for (const auto& [to, scale] : {std::pair{static_cast<const char*>(path), kShowScale},
+                                    std::pair{large.c_str(), kLargeScale}})
+      if (!WriteDesign(design, to, made.title, made.subtitle, TOLVANE_FONT_DIR, made.endText,
+                       scale)) {
+        Fail(kMakeProgram, "cannot draw %s", to);
+        return kMakeWrite;
+      }
+    return kMadeOk;
   }
   bool unwritten = false;
-  const bool ok = logo ? PrepareLogo(own, path, why, sizeof why, unwritten)
-                       : PrepareScreenPicture(own, path, why, sizeof why, unwritten);
+  const bool ok = logo ? PrepareLogo(own, path, large.c_str(), why, sizeof why, unwritten)
+                       : PrepareScreenPicture(own, path, large.c_str(), why, sizeof why, unwritten);
   if (ok) return kMadeOk;
   if (unwritten) return Fail(kMakeProgram, "cannot write %s: %s", path, why), kMakeWrite;
   return Fail(kMakeProgram, "%s: %s", own, why), kMakeBadFile;

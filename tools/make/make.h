@@ -109,24 +109,27 @@ bool LooksLikePicture(const char* name);
 // Preparing pictures with libvips (prepare.cpp).
 
 // Photo `i`'s file in a work folder while the photos are prepared, relative to it.
-void WorkPhotoName(int i, char* out, size_t size);
+void WorkPhotoName(int i, char* out, size_t size, bool large = false);
 // Starts libvips for this program's work; false with a message when it cannot.
 bool StartVips(const char* argv0);
 void StopVips();
-// Fits photo `p` into the photo area and writes it as a baseline JPEG to `out`. False with
-// the reason in p.why (p.unwritten when the file could not be written). Takes libvips's
-// error text, which is the whole process's: called on the main thread only.
-bool PreparePhoto(Photo& p, const char* out);
+// Fits photo `p` into the photo area and writes it as a baseline JPEG to `out`, and from the
+// same file its large source, fitted into the photo area at the large scale, to `largeOut`.
+// False with the reason in p.why (p.unwritten when a file could not be written). Takes
+// libvips's error text, which is the whole process's: called on the main thread only.
+bool PreparePhoto(Photo& p, const char* out, const char* largeOut);
 // Prepares every photo into DIR/gfx/fotoNN.jpg on all cores, with a progress line on a
 // terminal. Bad photos are marked; their slots are not numbered. Returns the number written,
 // or -1 with a message when a file cannot be written.
 int PrepareAllPhotos(const char* dir);
 // The presenter's background or end picture, to fill the screen; the logo, fitted into the
-// logo box with its transparency. False with the reason in `why`; `unwritten` when it was
-// the writing that failed.
-bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize,
-                          bool& unwritten);
-bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize, bool& unwritten);
+// logo box with its transparency. Each written to `out`, and from the same file to
+// `largeOut` at the large scale. False with the reason in `why`; `unwritten` when it was the
+// writing that failed.
+bool PrepareScreenPicture(const char* in, const char* out, const char* largeOut, char* why,
+                          size_t whySize, bool& unwritten);
+bool PrepareLogo(const char* in, const char* out, const char* largeOut, char* why, size_t whySize,
+                 bool& unwritten);
 // Whether libvips can open the file at all (its header), with the reason in `why` when not.
 bool CanOpenPicture(const char* path, char* why, size_t whySize);
 // The EXIF date taken of a photo, or false.

@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common.h"
@@ -204,27 +205,30 @@ static void UprightSize(Photo& photo) {
   g_object_unref(header);
 }
 
-// Fits and writes the photo, leaving libvips's error text where it is.
-static bool FitPhoto(Photo& photo, const char* out) {
-  photo.bad = photo.unwritten = false;
-  if (!CanOpenPicture(photo.path, photo.why, sizeof photo.why)) return false;
-  Reading scope(&photo);
-  UprightSize(photo);
+// The photo area at the large sources' scale.
+constexpr int kLargePhotoWidth = LargeLength(kPhotoWidth);
+constexpr int kLargePhotoHeight = LargeLength(kPhotoHeight);
+static_assert(kLargePhotoWidth * kLargeScaleDen == kPhotoWidth * kLargeScaleNum &&
+                  kLargePhotoHeight * kLargeScaleDen == kPhotoHeight * kLargeScaleNum,
+              "the large photo area has the photo area's shape exactly");
+
+// Fits the photo from its own file into w x h on the matte and writes it to `out`, leaving
+// libvips's error text where it is.
+static bool FitInto(Photo& photo, int w, int h, const char* out) {
   Pipeline p;
   VipsImage* next = nullptr;
   VipsArrayDouble* matte = vips_array_double_newv(3, double(made.matte[0]), double(made.matte[1]),
                                                   double(made.matte[2]));
   void* jpeg = nullptr;
   size_t size = 0;
-  const bool ok =
-      Thumbnail(p, photo.path, kPhotoWidth, kPhotoHeight, made.fill, VIPS_SIZE_BOTH) && ToSrgb(p) &&
-      Flatten(p, made.matte) &&
-      p.Step(vips_gravity(p.image, &next, VIPS_COMPASS_DIRECTION_CENTRE, kPhotoWidth, kPhotoHeight,
-                          "extend", VIPS_EXTEND_BACKGROUND, "background", matte, nullptr),
-             next) &&
-      ComputeHere(p) &&
-      vips_jpegsave_buffer(p.image, &jpeg, &size, "Q", kPhotoJpegQuality, "interlace", FALSE,
-                           "strip", TRUE, nullptr) == 0;
+  const bool ok = Thumbnail(p, photo.path, w, h, made.fill, VIPS_SIZE_BOTH) && ToSrgb(p) &&
+                  Flatten(p, made.matte) &&
+                  p.Step(vips_gravity(p.image, &next, VIPS_COMPASS_DIRECTION_CENTRE, w, h, "extend",
+                                      VIPS_EXTEND_BACKGROUND, "background", matte, nullptr),
+                         next) &&
+                  ComputeHere(p) &&
+                  vips_jpegsave_buffer(p.image, &jpeg, &size, "Q", kPhotoJpegQuality, "interlace",
+                                       FALSE, "strip", TRUE, nullptr) == 0;
   vips_area_unref(VIPS_AREA(matte));
   if (!ok) {
     snprintf(photo.why, sizeof photo.why, "it does not decode");
@@ -233,13 +237,26 @@ static bool FitPhoto(Photo& photo, const char* out) {
   errno = 0;
   photo.unwritten = !WriteEncoded(out, jpeg, size, photo.why, sizeof photo.why);
   g_free(jpeg);
-  if (!FileDigest(photo.path, photo.digest)) photo.digest = 0;
   return !photo.unwritten;
 }
 
-bool PreparePhoto(Photo& photo, const char* out) {
+// Fits and writes the photo and its large source, each from the photo's own file (the photo
+// exactly as it would be without the large one), leaving libvips's error text where it is.
+static bool FitPhoto(Photo& photo, const char* out, const char* largeOut) {
+  photo.bad = photo.unwritten = false;
+  if (!CanOpenPicture(photo.path, photo.why, sizeof photo.why)) return false;
+  Reading scope(&photo);
+  UprightSize(photo);
+  if (!FitInto(photo, kPhotoWidth, kPhotoHeight, out) ||
+      !FitInto(photo, kLargePhotoWidth, kLargePhotoHeight, largeOut))
+    return false;
+  if (!FileDigest(photo.path, photo.digest)) photo.digest = 0;
+  return true;
+}
+
+bool PreparePhoto(Photo& photo, const char* out, const char* largeOut) {
   vips_error_clear();
-  const bool ok = FitPhoto(photo, out);
+  const bool ok = FitPhoto(photo, out, largeOut);
   if (!ok && !photo.unwritten) TakeVipsError(photo.why, sizeof photo.why, photo.why);
   return ok;
 }
@@ -258,16 +275,20 @@ static bool SavePng(Pipeline& p, const char* out, char* why, size_t whySize, boo
   return !unwritten;
 }
 
-bool PrepareScreenPicture(const char* in, const char* out, char* why, size_t whySize,
-                          bool& unwritten) {
+bool PrepareScreenPicture(const char* in, const char* out, const char* largeOut, char* why,
+                          size_t whySize, bool& unwritten) {
   unwritten = false;
   if (!CanOpenPicture(in, why, whySize)) return false;
   static const unsigned char kBlack[3] = {0, 0, 0};
-  Pipeline p;
-  const bool ok = Thumbnail(p, in, kScreenWidth, kScreenHeight, true, VIPS_SIZE_BOTH) &&
-                  ToSrgb(p) && Flatten(p, kBlack);
-  return ok ? SavePng(p, out, why, whySize, unwritten)
-            : (TakeVipsError(why, whySize, "it does not decode"), false);
+  for (const auto& [path, w, h] :
+       {std::tuple{out, kScreenWidth, kScreenHeight},
+        std::tuple{largeOut, LargeLength(kScreenWidth), LargeLength(kScreenHeight)}}) {
+    Pipeline p;
+    const bool ok = Thumbnail(p, in, w, h, true, VIPS_SIZE_BOTH) && ToSrgb(p) && Flatten(p, kBlack);
+    if (!ok) return TakeVipsError(why, whySize, "it does not decode"), false;
+    if (!SavePng(p, path, why, whySize, unwritten)) return false;
+  }
+  return true;
 }
 
 // The show draws the logo on black without its alpha: the colours under the transparency
@@ -287,14 +308,23 @@ static bool ColoursOnBlack(Pipeline& p) {
   return p.Step(status, next);
 }
 
-bool PrepareLogo(const char* in, const char* out, char* why, size_t whySize, bool& unwritten) {
+bool PrepareLogo(const char* in, const char* out, const char* largeOut, char* why, size_t whySize,
+                 bool& unwritten) {
   unwritten = false;
   if (!CanOpenPicture(in, why, whySize)) return false;
   Pipeline p;
-  const bool ok = Thumbnail(p, in, kLogoMaxWidth, kLogoMaxHeight, false, VIPS_SIZE_DOWN) &&
-                  ToSrgb(p) && ColoursOnBlack(p);
-  return ok ? SavePng(p, out, why, whySize, unwritten)
-            : (TakeVipsError(why, whySize, "it does not decode"), false);
+  bool ok = Thumbnail(p, in, kLogoMaxWidth, kLogoMaxHeight, false, VIPS_SIZE_DOWN) && ToSrgb(p) &&
+            ColoursOnBlack(p);
+  if (!ok) return TakeVipsError(why, whySize, "it does not decode"), false;
+  if (!SavePng(p, out, why, whySize, unwritten)) return false;
+  // The large source: the logo's own size at the large scale, its shape kept to the pixel.
+  Pipeline large;
+  ok = vips_thumbnail(in, &large.image, LargeLength(p.image->Xsize), "height",
+                      LargeLength(p.image->Ysize), "size", VIPS_SIZE_FORCE, "fail_on",
+                      VIPS_FAIL_ON_ERROR, nullptr) == 0 &&
+       ToSrgb(large) && ColoursOnBlack(large);
+  if (!ok) return TakeVipsError(why, whySize, "it does not decode"), false;
+  return SavePng(large, largeOut, why, whySize, unwritten);
 }
 
 // "2023:05:01 12:34:56 (2023:05:01 12:34:56, ASCII, 20 components, 20 bytes)", as libvips
@@ -330,14 +360,15 @@ bool ExifDate(const char* path, time_t& taken) {
   return found;
 }
 
-void WorkPhotoName(int i, char* out, size_t size) {
-  snprintf(out, size, "%s.photo%02d.jpg", kPictureDir, i);
+void WorkPhotoName(int i, char* out, size_t size, bool large) {
+  snprintf(out, size, "%s.photo%02d.jpg", large ? kLargeDir : kPictureDir, i);
 }
 
-// Photo `i`'s file while the photos are prepared; the shown ones are numbered afterwards.
-static void WorkPath(const char* dir, int i, char* out, size_t size) {
+// Photo `i`'s file, or its large source's, while the photos are prepared; the shown ones are
+// numbered afterwards.
+static void WorkPath(const char* dir, int i, char* out, size_t size, bool large = false) {
   char name[64];
-  WorkPhotoName(i, name, sizeof name);
+  WorkPhotoName(i, name, sizeof name, large);
   snprintf(out, size, "%s/%s", dir, name);
 }
 
@@ -353,9 +384,10 @@ static void ShowProgress(int done, int total, bool terminal) {
 static void RetakeReasons(const char* dir, int total) {
   for (int i = 0; i < total; ++i) {
     if (!photos[i].bad || photos[i].unwritten) continue;
-    char out[kMakePath];
+    char out[kMakePath], largeOut[kMakePath];
     WorkPath(dir, i, out, sizeof out);
-    photos[i].bad = !PreparePhoto(photos[i], out);
+    WorkPath(dir, i, largeOut, sizeof largeOut, true);
+    photos[i].bad = !PreparePhoto(photos[i], out, largeOut);
   }
 }
 
@@ -367,9 +399,10 @@ int PrepareAllPhotos(const char* dir) {
   std::condition_variable progress;
   auto work = [&] {
     for (int i = next++; i < total; i = next++) {
-      char out[kMakePath];
+      char out[kMakePath], largeOut[kMakePath];
       WorkPath(dir, i, out, sizeof out);
-      photos[i].bad = !FitPhoto(photos[i], out);
+      WorkPath(dir, i, largeOut, sizeof largeOut, true);
+      photos[i].bad = !FitPhoto(photos[i], out, largeOut);
       std::lock_guard<std::mutex> hold(lock);
       ++done;
       progress.notify_one();
@@ -399,14 +432,24 @@ int PrepareAllPhotos(const char* dir) {
     }
   int shown = 0;
   for (int i = 0; i < total; ++i) {
-    if (photos[i].bad) continue;
-    char from[kMakePath], to[kMakePath];
-    WorkPath(dir, i, from, sizeof from);
-    snprintf(to, sizeof to, "%s/%s", dir, PhotoName(++shown).path);
-    if (rename(from, to) != 0) {
-      fprintf(stderr, "tolvane-make: cannot write %s: %s\n", to, strerror(errno));
-      return -1;
+    const PhotoFileName name = PhotoName(shown + 1);
+    for (bool large : {false, true}) {
+      char from[kMakePath], to[kMakePath];
+      WorkPath(dir, i, from, sizeof from, large);
+      // A bad photo may leave its first file: one that decodes small but not large.
+      if (photos[i].bad) {
+        unlink(from);
+        continue;
+      }
+      snprintf(
+          to, sizeof to, "%s",
+          large ? LargePath(dir, name.path).c_str() : (std::string(dir) + "/" + name.path).c_str());
+      if (rename(from, to) != 0) {
+        fprintf(stderr, "tolvane-make: cannot write %s: %s\n", to, strerror(errno));
+        return -1;
+      }
     }
+    if (!photos[i].bad) ++shown;
   }
   return shown;
 }

@@ -24,7 +24,7 @@
 static char madeNames[kMostMadeFiles][64];
 static int madeNameCount = 0;
 // Names only a work folder holds, for files still being written.
-static char workNames[kMaxPhotos + 1][64];
+static char workNames[2 * kMaxPhotos + 1][64];
 static int workNameCount = 0;
 // The folders that hold made names, deepest first.
 static char madeFolders[8][64];
@@ -57,11 +57,24 @@ void ListMadeNames() {
   };
   for (const char* file : kShowFiles) add(madeNames, madeNameCount, file);
   for (int k = 1; k <= kMaxPhotos; ++k) add(madeNames, madeNameCount, PhotoName(k).path);
-  for (int k = 0; k < kMaxPhotos; ++k) {
+  // The large sources beside the pictures and photos, in gfx/hd/.
+  const size_t dir = strlen(kPictureDir);
+  for (const PictureName& picture : kShowPictures) {
     char name[64];
-    WorkPhotoName(k, name, sizeof name);
-    add(workNames, workNameCount, name);
+    snprintf(name, sizeof name, "%s%s", kLargeDir, picture.file + dir);
+    add(madeNames, madeNameCount, name);
   }
+  for (int k = 1; k <= kMaxPhotos; ++k) {
+    char name[64];
+    snprintf(name, sizeof name, "%s%s", kLargeDir, PhotoName(k).file);
+    add(madeNames, madeNameCount, name);
+  }
+  for (int k = 0; k < kMaxPhotos; ++k)
+    for (bool large : {false, true}) {
+      char name[64];
+      WorkPhotoName(k, name, sizeof name, large);
+      add(workNames, workNameCount, name);
+    }
   add(workNames, workNameCount, kPartFile);
   for (int i = 0; i < madeNameCount; ++i) AddFolders(madeNames[i]);
 }

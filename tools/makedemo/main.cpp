@@ -1,4 +1,5 @@
-// tolvane-makedemo DIR [FONTDIR]: draws the demo show's pictures and photos into DIR/gfx,
+// tolvane-makedemo DIR [FONTDIR]: draws the demo show's pictures and photos into DIR/gfx and
+// their large sources into DIR/gfx/hd,
 // writes its music module into DIR/sfx and copies DejaVu Sans there as the show's font.
 // FONTDIR holds the DejaVu fonts, those of the lettering and the show's.
 #include "makedemo.h"
@@ -18,13 +19,16 @@ using namespace draw;
 
 static constexpr char kProgram[] = "tolvane-makedemo";
 
-// The demo meeting's pictures, in the order they have always been drawn in.
+// The demo meeting's pictures, in the order they have always been drawn in, each with its
+// large source.
 static bool MakePictures(const char* dir) {
   bool all = true;
   for (Design which :
        {kBackgroundDesign, kLogoDesign, kLoadingDesign, kLoadingCornerDesign, kEndDesign}) {
     const std::string path = std::string(dir) + "/" + kDesignFiles[which];
     all = WriteDemoDesign(which, path.c_str(), fontDir) && all;
+    const std::string large = LargePath(dir, kDesignFiles[which]);
+    all = WriteDemoDesign(which, large.c_str(), fontDir, kLargeScale) && all;
   }
   return all;
 }

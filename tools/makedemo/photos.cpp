@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "common.h"
+
 using namespace draw;
 
 constexpr float W = kPhotoWidth, H = kPhotoHeight;
@@ -436,7 +438,7 @@ static void Frisbee() {
 }
 
 static void LateNight() {
-  NewCanvas(kPhotoWidth, kPhotoHeight, {8, 10, 22});
+  Rect(0, 0, W, H, {8, 10, 22});
   VGradient(280, 20, 370, 110, {10, 16, 40}, {30, 40, 80});
   Seed(1515);
   Stars(282, 22, 368, 100, 18);
@@ -584,17 +586,23 @@ static void (*const kScenes[kDemoPhotos])() = {
     DiscussionCircle, Demo,      Cake,          BoardGame,  Campfire, LakeTrip, Frisbee,
     LateNight,        Breakfast, RoadmapVoting, GroupPhoto, Farewell};
 
+// Photo k drawn at `scale` and written to `path`.
+static bool MakePhoto(int k, float scale, const char* path) {
+  NewCanvas(kPhotoWidth, kPhotoHeight, {0, 0, 0}, scale);
+  Seed(1000 + k);
+  kScenes[k]();
+  Vignette(0.35f);
+  Grain(5);
+  return WriteJpeg(path, kDemoJpegQuality);
+}
+
 bool MakePhotos(const char* dir) {
   bool ok = true;
   for (int k = 0; k < kDemoPhotos; ++k) {
-    NewCanvas(kPhotoWidth, kPhotoHeight, {0, 0, 0});
-    Seed(1000 + k);
-    kScenes[k]();
-    Vignette(0.35f);
-    Grain(5);
     char path[512];
     snprintf(path, sizeof path, "%s/%s", dir, PhotoName(k + 1).path);
-    ok = WriteJpeg(path, kDemoJpegQuality) && ok;
+    ok = MakePhoto(k, kShowScale, path) && ok;
+    ok = MakePhoto(k, kLargeScale, LargePath(dir, PhotoName(k + 1).path).c_str()) && ok;
   }
   return ok;
 }

@@ -240,6 +240,45 @@ static void CheckPhotos() {
   CheckStrayPhotos(count, next);
 }
 
+// The large sources in gfx/hd/, beside the pictures and the `photos` shown: one there that the
+// show cannot draw from is a problem, as on a big screen the gfx/ picture is then enlarged;
+// those not there are named in one note.
+static void CheckLargeSources(int photos) {
+  const char* folder = kLargeDir;
+  static char missing[(kPictureCount + kMaxPhotos) * 16];
+  missing[0] = '\0';
+  int all = 0, fit = 0;
+  auto judge = [&](const char* file) {
+    ++all;
+    PictureHeader picture;
+    if (!ReadPictureHeader(file, picture) || picture.width == 0) return;  // reported above
+    const char* name = file + strlen(kPictureDir);
+    char large[kPathSize], why[300];
+    snprintf(large, sizeof large, "%s%s", folder, name);
+    LargeSourceState state =
+        JudgeLargeSource(large, picture.width, picture.height, why, sizeof why);
+    if (state == kLargeFits && !LargeSourceDecodes(large, why, sizeof why))
+      state = kLargeUnreadable;
+    if (state == kLargeMissing)
+      snprintf(missing + strlen(missing), sizeof missing - strlen(missing), "%s%s",
+               missing[0] ? ", " : "", name);
+    else if (state != kLargeFits)
+      Say("PROBLEM", "%s is not used (%s): on a big screen the show enlarges %s instead", large,
+          why, file);
+    else
+      ++fit;
+  };
+  for (const PictureName& picture : kShowPictures) judge(picture.file);
+  for (int k = 1; k <= photos; ++k) judge(PhotoName(k).path);
+  if (fit) Say("ok", "%s: large sources of %d of the %d pictures and photos", folder, fit, all);
+  if (!missing[0]) return;
+  if (!Exists(folder))
+    Say("note", "no %s folder: on a big screen the show enlarges every picture and photo", folder);
+  else
+    Say("note", "no large source in %s for %s: on a big screen the show enlarges %s", folder,
+        missing, strchr(missing, ',') ? "these" : "it");
+}
+
 // Whether the text holds a UTF-8 sequence: a caption file read as Latin-1 draws it as two
 // odd characters.
 static bool LooksLikeUtf8(const char* text) {
@@ -514,6 +553,7 @@ int CheckShow() {
   CheckPicture(kPictureSi, si, "no logo drops in", false);
   CheckPicture(kPictureEnd, end, "the end picture is black", true);
   CheckPhotos();
+  CheckLargeSources(fotos + 1);
   CheckCaptions(fotos + 1);
   CheckFolderMusic();
   if (problems == 0)

@@ -186,6 +186,10 @@ long ModuleLength(const char* module, long limit, char* title, size_t titleSize,
 // is asked in a child process, on SDL's silent audio driver.
 bool CheckMusic(const char* file, char* why, size_t whySize);
 
+// Whether the large source `path` decodes to its end, with bounded memory and time (JPEG at
+// an eighth of its size, PNG a row at a time); if not, false with the reason in `why`.
+bool LargeSourceDecodes(const char* path, char* why, size_t whySize);
+
 // The pre-show check (check.cpp): prints its lines on standard output; exit status.
 int CheckShow();
 // Photos whose caption block the last check found still as tolvane-make wrote it.
