@@ -93,9 +93,10 @@ struct PhotoFileName {
   char file[20];  // "foto01.jpg", its name in kPictureDir
   char path[28];  // "gfx/foto01.jpg", relative to the show folder
 };
+inline constexpr char kPhotoStem[] = "foto";
 inline PhotoFileName PhotoName(int k) {
   PhotoFileName name{};
-  snprintf(name.base, sizeof name.base, "foto%02d", k);
+  snprintf(name.base, sizeof name.base, "%s%02d", kPhotoStem, k);
   snprintf(name.file, sizeof name.file, "%s.%s", name.base, kPhotoExt);
   snprintf(name.path, sizeof name.path, "%s%s", kPictureDir, name.file);
   return name;

@@ -95,11 +95,7 @@ TEST_F(Loading, NineteenPhotosInOrderThenOneFailureLine) {
   std::string expected;
   for (const char* p : {"load.png", "ohen.png", "back.png", "si.png", "end.png"})
     expected += Loaded(std::string("gfx/") + p);
-  char name[32];
-  for (int k = 1; k <= 19; k++) {
-    snprintf(name, sizeof name, "gfx/foto%02d.jpg", k);
-    expected += Loaded(name);
-  }
+  for (int k = 1; k <= 19; k++) expected += Loaded(PhotoName(k).path);
   ASSERT_EQ(err.substr(0, expected.size()), expected);
   const std::string rest = err.substr(expected.size());
   EXPECT_EQ(rest.rfind(Failed("gfx/foto20.jpg"), 0), 0u) << rest;
@@ -120,11 +116,7 @@ TEST_F(Loading, NoPhotoAtAll) {
 }
 
 TEST_F(Loading, FiftyPhotosAndNeverAFiftyFirst) {
-  for (int k = 1; k <= 51; k++) {
-    char name[32];
-    snprintf(name, sizeof name, "foto%02d.jpg", k);
-    Copy("foto01.jpg", name);
-  }
+  for (int k = 1; k <= 51; k++) Copy("foto01.jpg", PhotoName(k).file);
   const std::string err = LoadAll();
   EXPECT_EQ(err.find("Couldn't"), std::string::npos);
   EXPECT_EQ(err.find("foto51"), std::string::npos);

@@ -116,7 +116,10 @@ bool FitFontsToCanvas();
 // `picture` resized to width x height with a Lanczos-3 filter, as 32-bit 0x00RRGGBB, with an
 // alpha channel (SDL_SRCALPHA) where any pixel of it is keyed or not opaque; null when no
 // picture can be made.
-SDL_Surface* ResamplePicture(SDL_Surface* picture, int width, int height);
+// `spanX` by `spanY` pixels of it hold the picture (a JPEG reduced while decoding fills its last
+// row and column in part); 0 for all of it.
+SDL_Surface* ResamplePicture(SDL_Surface* picture, int width, int height, double spanX = 0,
+                             double spanY = 0);
 // Gives `picture`, loaded from `file` (gfx/NAME) and drawn with its top-left corner at
 // (x, y), its twin: from its large source in kLargeDir where one fits (one there that does
 // not is said on standard error), else enlarged from the picture. Nothing at the show's size.

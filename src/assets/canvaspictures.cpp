@@ -52,28 +52,38 @@ static int EighthsFor(Uint32 w, Uint32 h, int width, int height) {
   return 8;
 }
 
+// A large source as decoded: its pixels, and how many of them the picture spans.
+struct Decoded {
+  SDL_Surface* pixels;
+  double spanX, spanY;
+};
+
 // The large source of the picture file `file` (a name in kPictureDir) decoded at least width x
-// height, or null: none, or one that does not fit or decode, which is said on standard error.
-static SDL_Surface* LoadLarge(const char* file, int gfxWidth, int gfxHeight, int width,
-                              int height) {
+// height, or no pixels: none, or one that does not fit or decode, which is said on standard
+// error.
+static Decoded LoadLarge(const char* file, int gfxWidth, int gfxHeight, int width, int height) {
   char path[kFileNameSize], why[256];
   const size_t dir = strlen(kPictureDir);
   snprintf(path, sizeof path, "%s%s", kLargeDir,
            strncmp(file, kPictureDir, dir) ? file : file + dir);
   const LargeSourceState state = JudgeLargeSource(path, gfxWidth, gfxHeight, why, sizeof why);
-  if (state == kLargeMissing) return nullptr;
-  SDL_Surface* decoded = nullptr;
+  Decoded decoded = {nullptr, 0, 0};
+  if (state == kLargeMissing) return decoded;
   if (state == kLargeFits) {
     PictureHeader header;
     ReadPictureHeader(path, header);
-    if (header.kind == kJpegFile && header.jpeg)
-      decoded = DecodeJpeg(path, kWholePicture, kWholePicture,
-                           EighthsFor(header.width, header.height, width, height));
-    else if (WholeDecodeIsBounded(header.width, header.height))
-      decoded = IMG_Load_RW(SDL_RWFromFile(path, "rb"), 1);
+    if (header.kind == kJpegFile && header.jpeg) {
+      // Reduced while decoding, the last row and column hold the rest of the picture's pixels.
+      const int eighths = EighthsFor(header.width, header.height, width, height);
+      decoded = {DecodeJpeg(path, kWholePicture, kWholePicture, eighths),
+                 header.width * eighths / 8.0, header.height * eighths / 8.0};
+    } else if (WholeDecodeIsBounded(header.width, header.height)) {
+      decoded.pixels = IMG_Load_RW(SDL_RWFromFile(path, "rb"), 1);
+    }
     snprintf(why, sizeof why, "%s", SDL_GetError());
   }
-  if (!decoded) fprintf(stderr, "Couldn't load %s: %s; %s is enlarged instead\n", path, why, file);
+  if (!decoded.pixels)
+    fprintf(stderr, "Couldn't load %s: %s; %s is enlarged instead\n", path, why, file);
   return decoded;
 }
 
@@ -82,9 +92,12 @@ static SDL_Surface* LoadLarge(const char* file, int gfxWidth, int gfxHeight, int
 static SDL_Surface* MakeTwinOf(SDL_Surface* picture, const char* file, int x, int y, bool whole) {
   const int width = CanvasWidth(x, picture->w), height = CanvasHeight(y, picture->h);
   if (width <= 0 || height <= 0) return nullptr;
-  SDL_Surface* large = whole ? LoadLarge(file, picture->w, picture->h, width, height) : nullptr;
-  SDL_Surface* sized = ResamplePicture(large ? large : picture, width, height);
-  if (large) SDL_FreeSurface(large);
+  const Decoded large =
+      whole ? LoadLarge(file, picture->w, picture->h, width, height) : Decoded{nullptr, 0, 0};
+  SDL_Surface* sized = large.pixels
+                           ? ResamplePicture(large.pixels, width, height, large.spanX, large.spanY)
+                           : ResamplePicture(picture, width, height);
+  if (large.pixels) SDL_FreeSurface(large.pixels);
   return ForCanvas(sized);
 }
 

@@ -27,9 +27,10 @@ struct Taps {
   int count = 0;
 };
 
-static Taps TapsFor(int in, int out) {
+// `extent`: how many source pixels the picture spans, the last one perhaps in part.
+static Taps TapsFor(int out, double extent) {
   Taps t;
-  const double scale = static_cast<double>(out) / in;
+  const double scale = out / extent;
   // Reducing, the filter widens to cover every source pixel: no aliasing.
   const double stretch = std::max(1.0, 1 / scale), support = kLobes * stretch;
   t.count = static_cast<int>(std::ceil(2 * support)) + 1;
@@ -113,18 +114,19 @@ static void Down(const std::vector<Pixel>& rows, int width, int in, int i, const
   }
 }
 
-SDL_Surface* ResamplePicture(SDL_Surface* picture, int width, int height) {
+SDL_Surface* ResamplePicture(SDL_Surface* picture, int width, int height, double spanX,
+                             double spanY) {
   if (!picture || width <= 0 || height <= 0 || picture->w <= 0 || picture->h <= 0) return nullptr;
   bool transparent = false;
   const std::vector<Pixel> source = ReadPixels(picture, transparent);
   const int w = picture->w, h = picture->h;
   // Across, row by row; then down, a whole row at a time.
   std::vector<Pixel> across(static_cast<size_t>(width) * h);
-  const Taps columns = TapsFor(w, width);
+  const Taps columns = TapsFor(width, spanX > 0 ? spanX : w);
   for (int y = 0; y < h; ++y)
     Across(&source[static_cast<size_t>(y) * w], &across[static_cast<size_t>(y) * width], w, width,
            columns);
-  const Taps rows = TapsFor(h, height);
+  const Taps rows = TapsFor(height, spanY > 0 ? spanY : h);
   SDL_Surface* result = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0xFF0000, 0x00FF00,
                                              0x0000FF, transparent ? 0xFF000000 : 0);
   if (!result) return nullptr;

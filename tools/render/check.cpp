@@ -162,7 +162,7 @@ static void CheckStrayPhotos(int count, const char* next) {
   DIR* dir = opendir("gfx");
   if (!dir) return;
   constexpr int kMaxNames = 256;
-  static char names[kMaxNames][256];
+  static char files[kMaxNames][256];
   int found = 0;
   while (dirent* entry = readdir(dir)) {
     char lower[256];
@@ -170,14 +170,14 @@ static void CheckStrayPhotos(int count, const char* next) {
     for (; entry->d_name[i] && i + 1 < sizeof lower; ++i)
       lower[i] = static_cast<char>(tolower(static_cast<unsigned char>(entry->d_name[i])));
     lower[i] = '\0';
-    if (strncmp(lower, "foto", 4) != 0 || found == kMaxNames) continue;
-    snprintf(names[found++], sizeof names[0], "%s", entry->d_name);
+    if (strncmp(lower, kPhotoStem, strlen(kPhotoStem)) != 0 || found == kMaxNames) continue;
+    snprintf(files[found++], sizeof files[0], "%s", entry->d_name);
   }
   closedir(dir);
-  qsort(names, found, sizeof names[0],
+  qsort(files, found, sizeof files[0],
         [](const void* a, const void* b) { return strcmp((const char*)a, (const char*)b); });
   for (int i = 0; i < found; ++i) {
-    const char* name = names[i];
+    const char* name = files[i];
     const int number = PhotoNumber(name, kMaxPhotos);
     if (number >= 1 && number <= count + 1) continue;  // shown, or reported above
     if (number > 0)
@@ -185,9 +185,9 @@ static void CheckStrayPhotos(int count, const char* next) {
           count, next);
     else
       Say("PROBLEM",
-          "gfx/%s is never looked at: the show reads photos named foto01.jpg to foto50.jpg, "
-          "two digits, lower case",
-          name);
+          "gfx/%s is never looked at: the show reads photos named %s to %s, two digits, lower "
+          "case",
+          name, PhotoName(1).file, PhotoName(kMaxPhotos).file);
   }
 }
 
@@ -225,13 +225,14 @@ static void CheckPhotos() {
   const char* next = nextName.path;
   const bool brokenEnd = count < kMaxPhotos && Exists(next);
   if (count == 0)
-    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s",
-        brokenEnd ? "" : " (gfx/foto01.jpg is missing)");
+    Say("PROBLEM", "no photo: the show has no photo slot, the end picture follows the logo%s%s%s",
+        brokenEnd ? "" : " (", brokenEnd ? "" : PhotoName(1).path, brokenEnd ? "" : " is missing)");
   else if (count == kMaxPhotos)
-    Say("ok", "%d photos, gfx/foto01.jpg to gfx/foto50.jpg, the most the show takes", count);
+    Say("ok", "%d photos, %s to %s, the most the show takes", count, PhotoName(1).path,
+        PhotoName(kMaxPhotos).path);
   else if (!brokenEnd)
-    Say("ok", "%d photo%s, gfx/foto01.jpg to gfx/foto%02d.jpg: the series ends there (no %s)",
-        count, count == 1 ? "" : "s", count, next);
+    Say("ok", "%d photo%s, %s to %s: the series ends there (no %s)", count, count == 1 ? "" : "s",
+        PhotoName(1).path, PhotoName(count).path, next);
   if (brokenEnd)
     Say("PROBLEM", "%s %s: the photo series ends before it, after %d photo%s", next, WhyNot(next),
         count, count == 1 ? "" : "s");
@@ -377,15 +378,15 @@ static void CheckCaption(int c) {
                                          : ": the box grows down over the names line");
     SDL_FreeSurface(box);
   }
-  SDL_Surface* names =
+  SDL_Surface* namesPicture =
       MyRenderText(names_font, namesLine, textcol, alias, false, 0, 0, captionEncoding);
-  if (names) {
-    if (kNamesY + names->h > kScreenHeight)
+  if (namesPicture) {
+    if (kNamesY + namesPicture->h > kScreenHeight)
       Say("PROBLEM",
           "caption %d: the names line is %d px tall and is cut off at the "
           "screen's bottom edge",
-          caption, names->h);
-    SDL_FreeSurface(names);
+          caption, namesPicture->h);
+    SDL_FreeSurface(namesPicture);
   }
   ReportMissingGlyphs(caption, namesLine, description);
   if (!description[0])
@@ -507,7 +508,7 @@ static void CheckFolderMusic() {
   char title[64] = "", why[256] = "";
   const long samples =
       ModuleLength(kMusicFile, kLongestMusic, title, sizeof title, why, sizeof why);
-  char show[32], fadeAt[32], music[32];
+  char show[32], fadeAt[32], musicLength[32];
   FormatTime(LastFrame(), show, sizeof show);
   FormatTime(ENDTIME, fadeAt, sizeof fadeAt);
   Say("ok", "the show lasts %s after its loading screen; the music fades out from %s", show,
@@ -524,19 +525,19 @@ static void CheckFolderMusic() {
     return;
   }
   const long frames = samples * kFramesPerSecond / kAudioRate;
-  FormatTime(frames, music, sizeof music);
+  FormatTime(frames, musicLength, sizeof musicLength);
   if (samples >= kLongestMusic) {
-    Say("note", "music %s \"%s\" plays on past %s without ending", kMusicFile, title, music);
+    Say("note", "music %s \"%s\" plays on past %s without ending", kMusicFile, title, musicLength);
     return;
   }
   if (frames < ENDTIME)
     Say("note", "music %s \"%s\" lasts %s: the show starts it again from the top when it ends",
-        kMusicFile, title, music);
+        kMusicFile, title, musicLength);
   else {
     char early[32];
     FormatTime(frames - ENDTIME, early, sizeof early);
     Say("note", "music %s \"%s\" lasts %s: the show fades it out %s before its end", kMusicFile,
-        title, music, early);
+        title, musicLength, early);
   }
 }
 
