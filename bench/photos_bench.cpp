@@ -17,6 +17,7 @@
 
 #include "assets/assets.h"
 #include "bench.h"
+#include "driver/show.h"
 #include "common.h"
 
 namespace {
