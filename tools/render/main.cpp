@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   if (settings.job == kVersion) {
-    PrintVersion("tolvane-render");
+    PrintVersion(kRenderer);
     return kExitDone;
   }
   // Before loading a whole show for nothing.
