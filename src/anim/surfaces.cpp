@@ -124,7 +124,7 @@ void PrepareRgb(SDL_PixelFormat* format) {
   }
 }
 
-void RgbRow(const SDL_Surface* picture, int y, int count, Uint32* out) {
+void RgbRow(const SDL_Surface* picture, int y, int count, Uint32* __restrict out) {
   SDL_PixelFormat* f = picture->format;
   const Uint8* row = static_cast<const Uint8*>(picture->pixels) + y * picture->pitch;
   const int bytes = f->BytesPerPixel;
@@ -139,17 +139,18 @@ void RgbRow(const SDL_Surface* picture, int y, int count, Uint32* out) {
       SDL_GetRGB(PixelValue(row + x * bytes, bytes), f, &r, &g, &b);
       out[x] = r << 16 | g << 8 | b;
     }
-  } else if (bytes == 4) {
-    // Eight bits a channel: SDL_GetRGB's result is the field itself.
-    const Uint32* p = reinterpret_cast<const Uint32*>(row);
-    for (int x = 0; x < count; ++x)
-      out[x] = ((p[x] & f->Rmask) >> f->Rshift) << 16 | ((p[x] & f->Gmask) >> f->Gshift) << 8 |
-               (p[x] & f->Bmask) >> f->Bshift;
   } else {
-    for (int x = 0; x < count; ++x) {
-      const Uint32 v = PixelValue(row + x * bytes, bytes);
-      out[x] = ((v & f->Rmask) >> f->Rshift) << 16 | ((v & f->Gmask) >> f->Gshift) << 8 |
-               (v & f->Bmask) >> f->Bshift;
+    // Eight bits a channel: SDL_GetRGB's result is the field itself.
+    const Uint32 rMask = f->Rmask, gMask = f->Gmask, bMask = f->Bmask;
+    const int rShift = f->Rshift, gShift = f->Gshift, bShift = f->Bshift;
+    const auto rgb = [&](Uint32 v) {
+      return ((v & rMask) >> rShift) << 16 | ((v & gMask) >> gShift) << 8 | (v & bMask) >> bShift;
+    };
+    if (bytes == 4) {
+      const Uint32* p = reinterpret_cast<const Uint32*>(row);
+      for (int x = 0; x < count; ++x) out[x] = rgb(p[x]);
+    } else {
+      for (int x = 0; x < count; ++x) out[x] = rgb(PixelValue(row + x * 3, 3));
     }
   }
 }
