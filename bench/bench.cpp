@@ -1,3 +1,6 @@
+// What the benchmarks share: a headless display, show folders made once, the show loaded as at
+// start-up, the memcpy yardstick every figure is measured beside, and programs run as children
+// for their CPU time.
 #include "bench.h"
 
 #include <benchmark/benchmark.h>

@@ -40,6 +40,21 @@ TEST(FileNames, ALongNameIsCutToTheBuffer) {
   EXPECT_EQ(out[kFileNameSize], 'z') << "nothing written past the buffer";
 }
 
+// SDL 1.2 halves or doubles by whole octaves compared in hundreds of Hz; a step too many or
+// too few plays the music an octave off, and a rate of 0 must not loop for ever.
+TEST(SampleRates, StepsAreSdlsOctavesInHundredsOfHz) {
+  const struct {
+    int rate, toRate, steps;
+  } kCases[] = {
+      {44050, 44050, 0}, {44099, 44050, 0},  // the same hundred: played as it is
+      {22050, 44050, 0},                     // doubled, 441 hundreds pass 440
+      {22000, 44050, 1}, {11025, 44100, 2}, {96000, 44100, 1}, {8000, 44100, 2},
+      {0, 44100, 0},     {-8000, 44100, 0}, {44100, 0, 0},     {2147483647, 44100, 15},
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(RateSteps(c.rate, c.toRate), c.steps) << c.rate << " Hz to " << c.toRate << " Hz";
+}
+
 // Each test loads from a fresh folder of its own, made from the demo show's files.
 class Loading : public testing::Test {
  protected:

@@ -1,5 +1,6 @@
 // The thin layer over SDL 1.2's surfaces that every subsystem draws through: transparency,
-// whole-picture blits, surfaces in the display's format and the pixel tests they share.
+// whole-picture blits, surfaces in the display's format, the pixel tests they share and the
+// conversion of pixels to colours.
 #include <algorithm>
 #include <cstring>
 
@@ -92,5 +93,64 @@ Uint32 PixelValue(const Uint8* p, int bytes) {
       return p[0] | p[1] << 8 | p[2] << 16;
     default:
       return *reinterpret_cast<const Uint32*>(p);
+  }
+}
+
+// The colour of every pixel value of up to 16 bits, for the format (and palette) last readied.
+static Uint32 colourOf[1 << 16];
+static SDL_PixelFormat tabled;
+static SDL_Color tabledColours[256];
+
+static bool SameFormat(const SDL_PixelFormat* a, const SDL_PixelFormat* b) {
+  return a->BitsPerPixel == b->BitsPerPixel && a->Rmask == b->Rmask && a->Gmask == b->Gmask &&
+         a->Bmask == b->Bmask && !a->palette == !b->palette;
+}
+
+void PrepareRgb(SDL_PixelFormat* format) {
+  if (format->BytesPerPixel > 2) return;  // converted pixel by pixel
+  // A palette can change under the same format: compared by its colours.
+  const SDL_Palette* palette = format->palette;
+  const int colours = palette ? std::clamp(palette->ncolors, 0, 256) : 0;
+  const bool samePalette =
+      !palette || memcmp(tabledColours, palette->colors, colours * sizeof(SDL_Color)) == 0;
+  if (tabled.BitsPerPixel && SameFormat(format, &tabled) && samePalette) return;
+  tabled = *format;
+  if (palette) memcpy(tabledColours, palette->colors, colours * sizeof(SDL_Color));
+  const int values = format->BytesPerPixel == 1 ? 256 : 1 << 16;
+  for (int v = 0; v < values; ++v) {
+    Uint8 r, g, b;
+    SDL_GetRGB(v, format, &r, &g, &b);
+    colourOf[v] = r << 16 | g << 8 | b;
+  }
+}
+
+void RgbRow(const SDL_Surface* picture, int y, int count, Uint32* __restrict out) {
+  SDL_PixelFormat* f = picture->format;
+  const Uint8* row = static_cast<const Uint8*>(picture->pixels) + y * picture->pitch;
+  const int bytes = f->BytesPerPixel;
+  if (bytes == 1) {
+    for (int x = 0; x < count; ++x) out[x] = colourOf[row[x]];
+  } else if (bytes == 2) {
+    const Uint16* p = reinterpret_cast<const Uint16*>(row);
+    for (int x = 0; x < count; ++x) out[x] = colourOf[p[x]];
+  } else if (f->Rloss || f->Gloss || f->Bloss) {
+    for (int x = 0; x < count; ++x) {
+      Uint8 r, g, b;
+      SDL_GetRGB(PixelValue(row + x * bytes, bytes), f, &r, &g, &b);
+      out[x] = r << 16 | g << 8 | b;
+    }
+  } else {
+    // Eight bits a channel: SDL_GetRGB's result is the field itself.
+    const Uint32 rMask = f->Rmask, gMask = f->Gmask, bMask = f->Bmask;
+    const int rShift = f->Rshift, gShift = f->Gshift, bShift = f->Bshift;
+    const auto rgb = [&](Uint32 v) {
+      return ((v & rMask) >> rShift) << 16 | ((v & gMask) >> gShift) << 8 | (v & bMask) >> bShift;
+    };
+    if (bytes == 4) {
+      const Uint32* p = reinterpret_cast<const Uint32*>(row);
+      for (int x = 0; x < count; ++x) out[x] = rgb(p[x]);
+    } else {
+      for (int x = 0; x < count; ++x) out[x] = rgb(PixelValue(row + x * 3, 3));
+    }
   }
 }

@@ -28,3 +28,12 @@ SDL_Surface* NewCanvasSurface(int w, int h);
 bool Is565(const SDL_PixelFormat* format);
 // The pixel value at `p` in a surface of `bytes` bytes per pixel.
 Uint32 PixelValue(const Uint8* p, int bytes);
+
+// Pixels as colours 0x00RRGGBB, what SDL_GetRGB gives for each: the one conversion that
+// -fit's scaler, the renderer's pictures and its video take the screen's colours from.
+// Readies the conversion of pixels of `format`; once per picture, before RgbRow. Pixels of up
+// to 16 bits go through a table of every value, made again only when the format or its
+// palette has changed.
+void PrepareRgb(SDL_PixelFormat* format);
+// The first `count` pixels of row y of `picture` (locked, its format readied) into `out`.
+void RgbRow(const SDL_Surface* picture, int y, int count, Uint32* out);

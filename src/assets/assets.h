@@ -39,6 +39,14 @@ void FileNameConversion(const char* dir, const char* base, const char* ext, char
 // Whether `name` is a named pipe, a device or a socket. Opening or reading one can wait for
 // ever, so no asset is read from one: it counts as a file that cannot be opened.
 bool IsSpecialFile(const char* name);
+// SDL 1.2's converter compares sample rates in whole hundreds of Hz: two rates in the same
+// hundred count as one and are not converted (a device seldom runs at exactly the rate asked).
+constexpr int kRateGrain = 100;
+// SDL 1.2's sample-rate rule: how many times its converter halves or doubles music at `rate` on
+// its way to `toRate`; 0 when they are the same in hundreds of Hz (or either is not above 0),
+// else while the lower rate doubled stays, in hundreds, at most the higher. The rest of the
+// difference it leaves, so such music plays that much faster or slower.
+int RateSteps(int rate, int toRate);
 // Whether SDL 1.2's converter takes music of `channels` at `rate` to `toChannels` at `toRate`:
 // its SDL_AudioCVT holds nine filters and a closing null, which SDL_BuildAudioCVT overruns
 // unchecked, and it mixes down only by halving the channels. If not, false with the reason.

@@ -18,6 +18,15 @@ static constexpr int kMostFilters = 9;  // and the null that closes the list: te
 // Errors in a row after which the stream is taken as one the mixer cannot get past.
 static constexpr int kMostErrorsInARow = 100;
 
+int RateSteps(int rate, int toRate) {
+  if (rate <= 0 || toRate <= 0 || rate / kRateGrain == toRate / kRateGrain) return 0;
+  long long low = rate < toRate ? rate : toRate;
+  const long long high = rate < toRate ? toRate : rate;
+  int steps = 0;  // at most 31: doubling from 1 passes any int
+  for (; low * 2 / kRateGrain <= high / kRateGrain; low *= 2) ++steps;
+  return steps;
+}
+
 bool ConverterReaches(int channels, long rate, int toChannels, int toRate, char* why,
                       size_t whySize) {
   // The filters SDL_BuildAudioCVT picks from 16-bit samples to 16-bit samples, in its order.
@@ -27,11 +36,7 @@ bool ConverterReaches(int channels, long rate, int toChannels, int toRate, char*
   if (c == 6 && toChannels <= 2) ++filters, c = 2;
   while (c > 0 && c % 2 == 0 && c / 2 >= toChannels) ++filters, c /= 2;
   const bool rateOk = rate > 0 && rate <= INT_MAX;
-  if (rateOk && rate / 100 != toRate / 100) {
-    long long low = rate < toRate ? rate : toRate;
-    const long long high = rate < toRate ? toRate : rate;
-    for (; low * 2 / 100 <= high / 100; low *= 2) ++filters;
-  }
+  if (rateOk) filters += RateSteps(static_cast<int>(rate), toRate);
   if (c == toChannels && rateOk && filters <= kMostFilters) return true;
   if (c != toChannels)
     snprintf(why, whySize, "it has %d channels, which SDL 1.2 cannot mix down to %d", channels,

@@ -35,56 +35,9 @@ static Tap TapAt(int i, int size, int source) {
 
 // Room for one source row in 0x00RRGGBB, with the last pixel repeated past its end.
 static Uint32 wideRow[kScreenWidth + 1];
-// The colour of every pixel value of a source of up to 16 bits, for the format it was made for.
-static Uint32 colourOf[1 << 16];
-static SDL_PixelFormat tabled;
-static SDL_Color tabledColours[256];
-
-static bool SameFormat(const SDL_PixelFormat* a, const SDL_PixelFormat* b) {
-  return a->BitsPerPixel == b->BitsPerPixel && a->Rmask == b->Rmask && a->Gmask == b->Gmask &&
-         a->Bmask == b->Bmask && !a->palette == !b->palette;
-}
-
-static void TableColours(SDL_PixelFormat* format) {
-  // A palette can change under the same format: compared by its colours.
-  const SDL_Palette* palette = format->palette;
-  const int colours = palette ? std::clamp(palette->ncolors, 0, 256) : 0;
-  const bool samePalette =
-      !palette || memcmp(tabledColours, palette->colors, colours * sizeof(SDL_Color)) == 0;
-  if (tabled.BitsPerPixel && SameFormat(format, &tabled) && samePalette) return;
-  tabled = *format;
-  if (palette) memcpy(tabledColours, palette->colors, colours * sizeof(SDL_Color));
-  const int values = format->BytesPerPixel == 1 ? 256 : 1 << 16;
-  for (int v = 0; v < values; ++v) {
-    Uint8 r, g, b;
-    SDL_GetRGB(v, format, &r, &g, &b);
-    colourOf[v] = r << 16 | g << 8 | b;
-  }
-}
-
-// Source row y in 0x00RRGGBB, once per row: a table for pixels of up to 16 bits.
+// Source row y in 0x00RRGGBB, once per row.
 static void WidenRow(SDL_Surface* picture, int y) {
-  SDL_PixelFormat* f = picture->format;
-  const Uint8* row = static_cast<const Uint8*>(picture->pixels) + y * picture->pitch;
-  const int bytes = f->BytesPerPixel;
-  if (bytes == 1) {
-    for (int x = 0; x < kScreenWidth; ++x) wideRow[x] = colourOf[row[x]];
-  } else if (bytes == 2) {
-    const Uint16* p = reinterpret_cast<const Uint16*>(row);
-    for (int x = 0; x < kScreenWidth; ++x) wideRow[x] = colourOf[p[x]];
-  } else if (bytes == 4 && !f->Rloss && !f->Gloss && !f->Bloss) {
-    // Eight bits a channel: SDL_GetRGB's result is the field itself.
-    const Uint32* p = reinterpret_cast<const Uint32*>(row);
-    for (int x = 0; x < kScreenWidth; ++x)
-      wideRow[x] = ((p[x] & f->Rmask) >> f->Rshift) << 16 | ((p[x] & f->Gmask) >> f->Gshift) << 8 |
-                   (p[x] & f->Bmask) >> f->Bshift;
-  } else {
-    for (int x = 0; x < kScreenWidth; ++x) {
-      Uint8 r, g, b;
-      SDL_GetRGB(PixelValue(row + x * bytes, bytes), f, &r, &g, &b);
-      wideRow[x] = r << 16 | g << 8 | b;
-    }
-  }
+  RgbRow(picture, y, kScreenWidth, wideRow);
   wideRow[kScreenWidth] = wideRow[kScreenWidth - 1];
 }
 
@@ -176,7 +129,7 @@ void ScalePicture(SDL_Surface* picture, SDL_Surface* target) {
   static Uint32 stored[kMaxFitWidth];
   SDL_LockSurface(picture);
   SDL_LockSurface(target);
-  TableColours(picture->format);
+  PrepareRgb(picture->format);
   const bool words = IsRgbWord(target->format);
   Uint8* base = static_cast<Uint8*>(target->pixels) + fit.y * target->pitch +
                 fit.x * target->format->BytesPerPixel;

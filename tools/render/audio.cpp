@@ -232,7 +232,7 @@ bool OpenMusic(const char* path, bool loop, char* why, size_t whySize) {
 }
 
 // The conversion of the section now playing, with room for a converted piece; false when
-// the section cannot be converted or there is no memory for it.
+// the section cannot be converted (SDL refuses it) or there is no memory for it.
 static bool BuildConversion(int section) {
   const vorbis_info* info = ov_info(&vorbis, -1);
   char reason[160];
@@ -241,10 +241,12 @@ static bool BuildConversion(int section) {
     return false;
   // SDL_BuildAudioCVT clears the whole record, the buffer's address with it.
   Uint8* old = convert.buf;
-  SDL_BuildAudioCVT(&convert, AUDIO_S16, info->channels, info->rate, kAudioFormat, kAudioChannels,
-                    kAudioRate);
+  const bool built = SDL_BuildAudioCVT(&convert, AUDIO_S16, info->channels, info->rate,
+                                       kAudioFormat, kAudioChannels, kAudioRate) >= 0;
   SDL_free(old);
-  convert.buf = static_cast<Uint8*>(SDL_malloc(kVorbisPiece * std::max(1, convert.len_mult)));
+  convert.buf = built
+                    ? static_cast<Uint8*>(SDL_malloc(kVorbisPiece * std::max(1, convert.len_mult)))
+                    : nullptr;
   vorbisSection = convert.buf ? section : -1;
   return convert.buf != nullptr;
 }
@@ -265,10 +267,11 @@ static void DecodePiece() {
   }
   memcpy(convert.buf, data, got);
   convert.len = got;
-  if (convert.needed)
-    SDL_ConvertAudio(&convert);
-  else
-    convert.len_cvt = got;
+  convert.len_cvt = got;
+  if (convert.needed && SDL_ConvertAudio(&convert) < 0) {
+    vorbisPlaying = false;  // as a stream that cannot go on
+    return;
+  }
   pieceLeft = convert.buf;
   pieceBytes = convert.len_cvt;
 }
@@ -337,17 +340,10 @@ void PlayMusic(Sint16* out, long frames) {
 }
 
 int RateAsPlayed(int rate) {
-  // SDL 1.2 halves or doubles while that brings the rate nearer, in hundreds of Hz; the rest
-  // of the difference it leaves, so the music plays faster or slower.
-  if (rate <= 0 || rate / 100 == kAudioRate / 100) return rate;
-  const bool down = rate > kAudioRate;
-  long low = down ? kAudioRate : rate;
-  const long high = down ? rate : kAudioRate;
+  if (rate <= 0) return rate;
+  const int steps = RateSteps(rate, kAudioRate);
   long played = rate;
-  while (low * 2 / 100 <= high / 100) {
-    low *= 2;
-    played = down ? played / 2 : played * 2;
-  }
+  for (int i = 0; i < steps; ++i) played = rate > kAudioRate ? played / 2 : played * 2;
   return static_cast<int>(played);
 }
 

@@ -12,6 +12,7 @@
 
 #include "assets/assets.h"
 #include "driver/driver.h"
+#include "common.h"
 #include "render.h"
 #include "text/text.h"
 
@@ -200,8 +201,7 @@ static FILE* TemporaryFile(char (&name)[kPathSize], const char* what) {
   FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (!file) {
     if (fd >= 0) close(fd);
-    fprintf(stderr, "tolvane-render: cannot make a temporary file for the %s: %s\n", what,
-            strerror(errno));
+    Fail(kRenderer, "cannot make a temporary file for the %s: %s", what, strerror(errno));
     name[0] = '\0';
   }
   return file;
@@ -215,10 +215,8 @@ static bool WriteSubtitles(int from, int to) {
   FILE* srt = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (fd >= 0 && !srt) close(fd);
   const bool written = srt && WriteCaptions(srt, kSrt, from, to) >= 0;
-  if ((srt && fclose(srt) != 0) || !written) {
-    fprintf(stderr, "tolvane-render: cannot write %s: %s\n", settings.subtitles, strerror(errno));
-    return false;
-  }
+  if ((srt && fclose(srt) != 0) || !written)
+    return Fail(kRenderer, "cannot write %s: %s", settings.subtitles, strerror(errno));
   const mode_t mask = umask(0);
   umask(mask);
   chmod(subtitleFile, 0666 & ~mask);  // as a file made in place
@@ -237,8 +235,7 @@ int PrepareTracks(int from, int to) {
   if (captions && fclose(captions) != 0) ok = false;
   if (!ok) {
     if (chapters && captions)
-      fprintf(stderr, "tolvane-render: cannot write the chapters and captions: %s\n",
-              strerror(errno));
+      Fail(kRenderer, "cannot write the chapters and captions: %s", strerror(errno));
     RemoveTracks();
     return kExitOutput;
   }
@@ -252,7 +249,7 @@ int PrepareTracks(int from, int to) {
 int PlaceSubtitles() {
   if (!subtitleFile[0]) return kExitDone;
   if (rename(subtitleFile, settings.subtitles) != 0) {
-    fprintf(stderr, "tolvane-render: cannot write %s: %s\n", settings.subtitles, strerror(errno));
+    Fail(kRenderer, "cannot write %s: %s", settings.subtitles, strerror(errno));
     return kExitOutput;
   }
   KeepIfStopped(subtitleFile);

@@ -1,3 +1,5 @@
+// The renderer's pictures: a frame as a PNG, one frame or a sequence of them, at the show's size
+// or scaled to --size as tolvane -fit scales it.
 #include <png.h>
 #include <sys/stat.h>
 
@@ -7,52 +9,61 @@
 #include "anim/surfaces.h"
 #include "driver/display.h"
 #include "driver/show.h"
+#include "common.h"
 #include "render.h"
 
 // libpng reports errors through a long jump; this writer keeps its own flag instead.
 static void PngError(png_structp png, png_const_charp message) {
-  fprintf(stderr, "tolvane-render: %s\n", message);
+  Fail(kRenderer, "%s", message);
   png_longjmp(png, 1);
+}
+
+bool LockPicture(SDL_Surface* picture) {
+  if (SDL_LockSurface(picture) == 0) return true;
+  return Fail(kRenderer, "couldn't lock a %dx%d picture: %s", picture->w, picture->h,
+              SDL_GetError());
+}
+
+// One row at a time from the surface (locked): the picture is the screen's pixels, as SDL
+// reads their colours, in 8 bits a channel.
+static void WriteRows(png_structp png, SDL_Surface* surface) {
+  PrepareRgb(surface->format);
+  static Uint32 colours[kMaxFitWidth];
+  static png_byte row[kMaxFitWidth * 3];
+  for (int y = 0; y < surface->h; ++y) {
+    RgbRow(surface, y, surface->w, colours);
+    for (int x = 0; x < surface->w; ++x) {
+      row[3 * x] = static_cast<png_byte>(colours[x] >> 16);
+      row[3 * x + 1] = static_cast<png_byte>(colours[x] >> 8);
+      row[3 * x + 2] = static_cast<png_byte>(colours[x]);
+    }
+    png_write_row(png, row);
+  }
 }
 
 bool WritePng(SDL_Surface* surface, const char* path) {
   FILE* file = fopen(path, "wb");
-  if (!file) {
-    fprintf(stderr, "tolvane-render: cannot write %s: %s\n", path, strerror(errno));
-    return false;
-  }
+  if (!file) return Fail(kRenderer, "cannot write %s: %s", path, strerror(errno));
   RemoveIfStopped(path);  // half a picture is no picture
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  // One row at a time from the surface: the picture is the screen's pixels, as SDL reads
-  // their colours (SDL_GetRGB), in 8 bits a channel.
-  static png_byte row[kMaxFitWidth * 3];
-  bool ok = png && info && surface && surface->w <= kMaxFitWidth;
+  const bool locked = png && info && surface && surface->w <= kMaxFitWidth && LockPicture(surface);
+  bool ok = locked;
   if (ok && setjmp(png_jmpbuf(png)) == 0) {
     png_init_io(png, file);
     png_set_IHDR(png, info, surface->w, surface->h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    SDL_LockSurface(surface);
-    const SDL_PixelFormat* format = surface->format;
-    const int bytes = format->BytesPerPixel;
-    for (int y = 0; y < surface->h; ++y) {
-      const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
-      for (int x = 0; x < surface->w; ++x, p += bytes) {
-        SDL_GetRGB(PixelValue(p, bytes), surface->format, &row[3 * x], &row[3 * x + 1],
-                   &row[3 * x + 2]);
-      }
-      png_write_row(png, row);
-    }
-    SDL_UnlockSurface(surface);
+    WriteRows(png, surface);
     png_write_end(png, nullptr);
   } else {
     ok = false;
   }
+  if (locked) SDL_UnlockSurface(surface);
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   if (fclose(file) != 0) ok = false;
   KeepIfStopped(path);
-  if (!ok) fprintf(stderr, "tolvane-render: could not write %s\n", path);
+  if (!ok) Fail(kRenderer, "could not write %s", path);
   return ok;
 }
 
@@ -63,7 +74,12 @@ SDL_Surface* OutputFrame() {
   if (!scaled)
     scaled = SDL_CreateRGBSurface(SDL_SWSURFACE, settings.width, settings.height, 32, 0xFF0000,
                                   0x00FF00, 0x0000FF, 0);
-  if (scaled) ScalePicture(canvas.surface, scaled);
+  if (!scaled) {
+    Fail(kRenderer, "couldn't make a %dx%d picture: %s", settings.width, settings.height,
+         SDL_GetError());
+    return nullptr;
+  }
+  ScalePicture(canvas.surface, scaled);
   return scaled;
 }
 
@@ -71,9 +87,8 @@ bool WithinShow(int f, const char* option) {
   if (f <= LastFrame()) return true;
   char last[32];
   FormatTime(LastFrame(), last, sizeof last);
-  fprintf(stderr, "tolvane-render: %s %d is after the show's last frame, %d (%s)\n", option, f,
-          LastFrame(), last);
-  return false;
+  return Fail(kRenderer, "%s %d is after the show's last frame, %d (%s)", option, f, LastFrame(),
+              last);
 }
 
 int RenderOneFrame() {
@@ -88,8 +103,7 @@ int RenderSequence() {
   const int every = settings.every == kUnset ? kDefaultEvery : settings.every;
   if (!WithinShow(from, "--from") || !WithinShow(to, "--to")) return kExitUsage;
   if (mkdir(settings.output, 0777) != 0 && errno != EEXIST) {
-    fprintf(stderr, "tolvane-render: cannot make the folder %s: %s\n", settings.output,
-            strerror(errno));
+    Fail(kRenderer, "cannot make the folder %s: %s", settings.output, strerror(errno));
     return kExitOutput;
   }
   ProgressStart("pictures", (to - from) / every + 1);

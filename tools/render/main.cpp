@@ -1,4 +1,5 @@
-// tolvane-render: see PrintUsage and docs/man/tolvane-render.1.
+// tolvane-render's main: the command line read, the show opened headless, the one job asked for
+// run, and its exit status returned. What it does: PrintUsage and docs/man/tolvane-render.1.
 #include "common.h"
 #include "render.h"
 
@@ -9,7 +10,7 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   if (settings.job == kVersion) {
-    PrintVersion("tolvane-render");
+    PrintVersion(kRenderer);
     return kExitDone;
   }
   // Before loading a whole show for nothing.

@@ -1,3 +1,5 @@
+// tolvane-render's command line: its usage text, the reading of each option and the checks
+// that the options given make one job.
 #include <unistd.h>
 
 #include <cctype>
@@ -12,8 +14,6 @@
 #include "render.h"
 
 Settings settings;
-
-static constexpr char kProgram[] = "tolvane-render";
 
 void PrintUsage(FILE* stream) {
   fprintf(stream,
@@ -61,7 +61,7 @@ void PrintUsage(FILE* stream) {
           "\n"
           "Exit status: 0 done, 1 --check found something, 2 bad usage or caption file,\n"
           "3 the show cannot be opened, 4 an output could not be written.\n",
-          kProgram, kDefaultEvery, kDefaultFps, kDefaultDepth);
+          kRenderer, kDefaultEvery, kDefaultFps, kDefaultDepth);
 }
 
 // A whole number >= 0 that fits an int, the whole text.
@@ -110,7 +110,7 @@ static bool MakeAbsolute(const char* path, char* out) {
 static bool SetJob(Job job, const char* option) {
   // --frame and --at may not both be given either: each names the one frame.
   if (settings.job != kNoJob)
-    return FailUsage(kProgram,
+    return FailUsage(kRenderer,
                      "%s: only one of --frame, --at, --out, --video and --check at a time", option);
   settings.job = job;
   return true;
@@ -153,13 +153,13 @@ static bool Verbose(const char*) {
 static bool OneFrame(const char* value) {
   if (!SetJob(kOneFrame, "--frame")) return false;
   if (!ReadCount(value, settings.frame))
-    return FailUsage(kProgram, "--frame takes a frame number (0 or more), not '%s'", value);
+    return FailUsage(kRenderer, "--frame takes a frame number (0 or more), not '%s'", value);
   return true;
 }
 static bool At(const char* value) {
   if (!SetJob(kOneFrame, "--at")) return false;
   if (!ReadSeconds(value, strlen(value), settings.frame))
-    return FailUsage(kProgram, "--at takes seconds (0 or more), not '%s'", value);
+    return FailUsage(kRenderer, "--at takes seconds (0 or more), not '%s'", value);
   return true;
 }
 static bool Sequence(const char*) {
@@ -170,8 +170,8 @@ static bool Video(const char*) {
 }
 static bool Bound(const char* option, const char* value, int& bound) {
   if (!ReadFrame(value, bound))
-    return FailUsage(kProgram, "%s takes a frame number or seconds such as 12.5s, not '%s'", option,
-                     value);
+    return FailUsage(kRenderer, "%s takes a frame number or seconds such as 12.5s, not '%s'",
+                     option, value);
   return true;
 }
 static bool From(const char* value) {
@@ -182,13 +182,13 @@ static bool To(const char* value) {
 }
 static bool Every(const char* value) {
   if (!ReadCount(value, settings.every) || settings.every == 0)
-    return FailUsage(kProgram, "--every takes a number of frames (1 or more), not '%s'", value);
+    return FailUsage(kRenderer, "--every takes a number of frames (1 or more), not '%s'", value);
   return true;
 }
 static bool Fps(const char* value) {
   int fps = 0;
   if (!ReadCount(value, fps) || (fps != 25 && fps != 50 && fps != 100))
-    return FailUsage(kProgram, "--fps must be 25, 50 or 100, not '%s'", value);
+    return FailUsage(kRenderer, "--fps must be 25, 50 or 100, not '%s'", value);
   settings.fps = fps;
   return true;
 }
@@ -196,7 +196,7 @@ static bool Bpp(const char* value) {
   int depth = 0;
   if (!ReadCount(value, depth) ||
       (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32))
-    return FailUsage(kProgram, "--bpp must be 8, 15, 16, 24 or 32, not '%s'", value);
+    return FailUsage(kRenderer, "--bpp must be 8, 15, 16, 24 or 32, not '%s'", value);
   settings.depth = depth;
   return true;
 }
@@ -207,7 +207,7 @@ static bool Size(const char* value) {
   char extra = 0;
   if (sscanf(value, "%5dx%5d%c", &w, &h, &extra) != 2 || !isdigit(value[0]) || w < kScreenWidth ||
       h < kScreenHeight || w > kMaxFitWidth || h > kMaxFitHeight)
-    return FailUsage(kProgram, "--size takes WxH from %dx%d to %dx%d, not '%s'", kScreenWidth,
+    return FailUsage(kRenderer, "--size takes WxH from %dx%d to %dx%d, not '%s'", kScreenWidth,
                      kScreenHeight, kMaxFitWidth, kMaxFitHeight, value);
   settings.width = w;
   settings.height = h;
@@ -270,15 +270,15 @@ static bool ReadArgument(int argc, char** argv, int& i) {
   }
   const Option* option = Find(spelled);
   if (!option) {
-    if (argv[i][0] == '-') return FailUsage(kProgram, "unknown option %s", argv[i]);
-    return FailUsage(kProgram, "unexpected argument '%s'", argv[i]);
+    if (argv[i][0] == '-') return FailUsage(kRenderer, "unknown option %s", argv[i]);
+    return FailUsage(kRenderer, "unexpected argument '%s'", argv[i]);
   }
-  if (!option->takesValue && value) return FailUsage(kProgram, "%s takes no value", option->name);
+  if (!option->takesValue && value) return FailUsage(kRenderer, "%s takes no value", option->name);
   if (option->takesValue && !value) {
-    if (i + 1 >= argc) return FailUsage(kProgram, "%s needs a value", option->name);
+    if (i + 1 >= argc) return FailUsage(kRenderer, "%s needs a value", option->name);
     value = argv[++i];
   }
-  if (WasGiven(option->name)) return FailUsage(kProgram, "%s given twice", option->name);
+  if (WasGiven(option->name)) return FailUsage(kRenderer, "%s given twice", option->name);
   if (given.seenCount < kMaxSeen) given.seen[given.seenCount++] = option->name;
   if (option->keep) *option->keep = value;
   return !option->read || option->read(value);
@@ -288,17 +288,16 @@ static bool ReadArgument(int argc, char** argv, int& i) {
 static bool Validate() {
   switch (settings.job) {
     case kNoJob:
-      fprintf(stderr, "%s: nothing to do: give --frame, --at, --out, --video or --check\n",
-              kProgram);
+      Fail(kRenderer, "nothing to do: give --frame, --at, --out, --video or --check");
       PrintUsage(stderr);
       return false;
     case kOneFrame:
       if (!given.pngName)
-        return FailUsage(kProgram, "%s needs -o FILE.png", WasGiven("--at") ? "--at" : "--frame");
+        return FailUsage(kRenderer, "%s needs -o FILE.png", WasGiven("--at") ? "--at" : "--frame");
       break;
     case kVideo:
       if (!IsVideoName(given.video))
-        return FailUsage(kProgram, "--video FILE must end in .mp4 or .mkv: '%s'", given.video);
+        return FailUsage(kRenderer, "--video FILE must end in .mp4 or .mkv: '%s'", given.video);
       break;
     default:
       break;
@@ -319,17 +318,17 @@ static bool Validate() {
   for (const auto& owner : kOwners)
     if (!owner.allowed && WasGiven(owner.option))
       return FailUsage(
-          kProgram, "%s does not go with this job%s", owner.option,
+          kRenderer, "%s does not go with this job%s", owner.option,
           strcmp(owner.option, "-o") == 0 ? " (-o names the PNG of --frame or --at)" : "");
   const size_t srt = given.subtitles ? strlen(given.subtitles) : 0;
   if (given.subtitles && (srt < 5 || strcmp(given.subtitles + srt - 4, ".srt") != 0))
-    return FailUsage(kProgram, "--subtitles FILE must end in .srt: '%s'", given.subtitles);
+    return FailUsage(kRenderer, "--subtitles FILE must end in .srt: '%s'", given.subtitles);
   // x264's 4:2:0 pictures are of even sizes.
   if (settings.job == kVideo && (settings.width % 2 || settings.height % 2))
-    return FailUsage(kProgram, "--size of a video takes even numbers, not %dx%d", settings.width,
+    return FailUsage(kRenderer, "--size of a video takes even numbers, not %dx%d", settings.width,
                      settings.height);
   if (settings.from != kUnset && settings.to != kUnset && settings.from > settings.to)
-    return FailUsage(kProgram, "--from is after --to");
+    return FailUsage(kRenderer, "--from is after --to");
   return true;
 }
 
@@ -358,13 +357,13 @@ bool ParseOptions(int argc, char** argv) {
 
   const char* output = given.pngName ? given.pngName : given.outDir ? given.outDir : given.video;
   if (output && !MakeAbsolute(output, settings.output))
-    return FailUsage(kProgram, "path too long: %s", output);
+    return FailUsage(kRenderer, "path too long: %s", output);
   settings.builtInCaptions = given.captions && strcmp(given.captions, "none") == 0;
   if (given.captions && !settings.builtInCaptions &&
       !MakeAbsolute(given.captions, settings.captions))
-    return FailUsage(kProgram, "path too long: %s", given.captions);
+    return FailUsage(kRenderer, "path too long: %s", given.captions);
   if (given.subtitles && !MakeAbsolute(given.subtitles, settings.subtitles))
-    return FailUsage(kProgram, "path too long: %s", given.subtitles);
+    return FailUsage(kRenderer, "path too long: %s", given.subtitles);
   if (given.folder) snprintf(settings.folder, sizeof settings.folder, "%s", given.folder);
   return true;
 }

@@ -1,3 +1,5 @@
+// The progress line of a long job on standard error: only on a terminal, and only once the job
+// has taken a second.
 #include <time.h>
 #include <unistd.h>
 

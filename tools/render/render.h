@@ -19,6 +19,9 @@ constexpr int kExitOutput = 4;      // an output could not be written, ffmpeg mi
 
 constexpr int kPathSize = 4096;
 
+// The name every message of the renderer begins with: Fail(kRenderer, ...), from common.h.
+constexpr char kRenderer[] = "tolvane-render";
+
 // What one run does, from the command line.
 
 enum Job { kNoJob, kOneFrame, kSequence, kVideo, kCheck, kTimeline, kHelp, kVersion };
@@ -97,8 +100,11 @@ void ShownText(const char* text, TextEncoding encoding, char* out, size_t size);
 // Pictures (frames.cpp).
 
 // The frame as it goes out: the screen, or at --size the screen scaled onto a picture of that
-// size by the code that scales it in tolvane -fit.
+// size by the code that scales it in tolvane -fit. Null, having said why, when SDL cannot make
+// that picture.
 SDL_Surface* OutputFrame();
+// SDL_LockSurface of a picture the renderer reads; false, having said why, when SDL cannot.
+bool LockPicture(SDL_Surface* picture);
 // Whether frame `f` is in the show; says which option overshoots it when not.
 bool WithinShow(int f, const char* option);
 // Writes the display surface as an 8-bit RGB PNG. Prints a message and returns false

@@ -1,3 +1,6 @@
+// The show opened headless as tolvane opens it (the folder and caption file checked, a display on
+// SDL's dummy driver, the loader's lines sorted), the frames stepped and drawn from it, its
+// timeline, and the refusal of an output that is one of the show's own files.
 #include <SDL_ttf.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,7 +77,7 @@ static void SortLoaderLines() {
 }
 
 static int ShowFail(const char* what, const char* detail) {
-  fprintf(stderr, "tolvane-render: %s%s\n", what, detail);
+  Fail(kRenderer, "%s%s", what, detail);
   return kExitShow;
 }
 
@@ -83,33 +86,31 @@ static int ShowFail(const char* what, const char* detail) {
 static int CheckCaptionFile() {
   const char* trouble = WhyUnreadable(settings.captions);
   if (trouble == kNotAFile)
-    fprintf(stderr, "tolvane-render: the caption file %s is not a file\n", settings.captions);
+    Fail(kRenderer, "the caption file %s is not a file", settings.captions);
   else if (trouble)
-    fprintf(stderr, "tolvane-render: cannot read the caption file %s: %s\n", settings.captions,
-            trouble);
+    Fail(kRenderer, "cannot read the caption file %s: %s", settings.captions, trouble);
   return trouble ? kExitUsage : kExitDone;
 }
 
 // The show folder, with its gfx/, and the caption file, if one is named.
 static int CheckFolder() {
   if (settings.folder[0] && chdir(settings.folder) != 0) {
-    fprintf(stderr, "tolvane-render: cannot enter the show folder %s: %s\n", settings.folder,
-            strerror(errno));
+    Fail(kRenderer, "cannot enter the show folder %s: %s", settings.folder, strerror(errno));
     return kExitShow;
   }
   struct stat s;
   if (stat("gfx", &s) != 0 || !S_ISDIR(s.st_mode)) {
     char cwd[kPathSize];
-    fprintf(stderr,
-            "tolvane-render: %s has no gfx/ folder: run it in a show folder or name one "
-            "with -C DIR\n",
-            getcwd(cwd, sizeof cwd) ? cwd : ".");
+    Fail(kRenderer,
+         "%s has no gfx/ folder: run it in a show folder or name one "
+         "with -C DIR",
+         getcwd(cwd, sizeof cwd) ? cwd : ".");
     return kExitShow;
   }
   // --check reads the record and the caption file byte by byte: neither may be a named pipe.
   if (settings.job == kCheck)
     for (const char* file : {kSourcesFile, settings.captions[0] ? "" : kCaptionFile})
-      if (file[0] && !RefuseSpecial("tolvane-render", file)) return kExitUsage;
+      if (file[0] && !RefuseSpecial(kRenderer, file)) return kExitUsage;
   return settings.captions[0] ? CheckCaptionFile() : kExitDone;
 }
 
@@ -128,8 +129,8 @@ static int OpenDisplay() {
   SetCanvas(DrawableSurface(
       SDL_SetVideoMode(w, h, settings.depth, kDefaultVideoFlags & ~SDL_FULLSCREEN)));
   if (!canvas.surface) {
-    fprintf(stderr, "tolvane-render: couldn't set %dx%dx%dbpp video mode: %s\n", w, h,
-            settings.depth, SDL_GetError());
+    Fail(kRenderer, "couldn't set %dx%dx%dbpp video mode: %s", w, h, settings.depth,
+         SDL_GetError());
     return kExitShow;
   }
   return kExitDone;
@@ -148,8 +149,7 @@ int OpenShow() {
   if (captured) RestoreStderr();
   if (!loaded) {
     // The loader stops at the font, before any picture: its own line says no more than this.
-    fprintf(stderr, "tolvane-render: couldn't load the caption font %s: %s\n", kFontFile,
-            SDL_GetError());
+    Fail(kRenderer, "couldn't load the caption font %s: %s", kFontFile, SDL_GetError());
     ReleaseFonts();
     if (loaderLog) fclose(loaderLog);
     loaderLog = nullptr;
@@ -157,10 +157,10 @@ int OpenShow() {
   }
   SortLoaderLines();
   if (settings.captions[0] && !captionSource) {
-    fprintf(stderr,
-            "tolvane-render: the caption file %s holds no caption: a caption is a names line, "
-            "a middle line, description lines and an end line beginning with '#'\n",
-            settings.captions);
+    Fail(kRenderer,
+         "the caption file %s holds no caption: a caption is a names line, "
+         "a middle line, description lines and an end line beginning with '#'",
+         settings.captions);
     return kExitUsage;
   }
   StartShow();
@@ -202,13 +202,11 @@ static bool ShowFileName(int i, char* name, size_t size) {
 }
 
 bool IsRunInput(const char* path) {
-  if (!RefuseSpecial("tolvane-render", path)) return true;
+  if (!RefuseSpecial(kRenderer, path)) return true;
   bool input = settings.captions[0] && SameFile(path, settings.captions);
   char name[64];
   for (int i = 0; !input && ShowFileName(i, name, sizeof name); ++i) input = SameFile(path, name);
-  if (input)
-    fprintf(stderr,
-            "tolvane-render: %s is one of the show's own files, which it does not replace\n", path);
+  if (input) Fail(kRenderer, "%s is one of the show's own files, which it does not replace", path);
   return input;
 }
 

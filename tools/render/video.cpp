@@ -1,3 +1,5 @@
+// The show as a video: frames converted to 4:2:0 and piped to ffmpeg with the music rendered
+// beside them, written under a name of its own until the video is whole.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -13,6 +15,7 @@
 #include "anim/surfaces.h"
 #include "assets/assets.h"
 #include "driver/show.h"
+#include "common.h"
 #include "render.h"
 
 // Sound in the video: AAC has no kAudioRate, so ffmpeg resamples; the length stays.
@@ -42,41 +45,6 @@ bool FindFfmpeg(char* path, size_t size) {
   return false;
 }
 
-// The colour of every pixel value of a display of up to 16 bits, packed 0xRRGGBB as
-// SDL_GetRGB gives it.
-static Uint32 colourOf[1 << 16];
-static const SDL_PixelFormat* tabled = nullptr;
-
-static void TableColours(const SDL_PixelFormat* format) {
-  if (tabled == format) return;
-  tabled = format;
-  const int values = format->BytesPerPixel == 1 ? 256 : 1 << 16;
-  for (int v = 0; v < values; ++v) {
-    Uint8 r, g, b;
-    SDL_GetRGB(v, const_cast<SDL_PixelFormat*>(format), &r, &g, &b);
-    colourOf[v] = r << 16 | g << 8 | b;
-  }
-}
-
-static Uint32 ColourAt(const Uint8* row, int x, const SDL_PixelFormat* format) {
-  switch (format->BytesPerPixel) {
-    case 1:
-      return colourOf[row[x]];
-    case 2:
-      return colourOf[reinterpret_cast<const Uint16*>(row)[x]];
-    default: {
-      const Uint32 v = PixelValue(row + x * format->BytesPerPixel, format->BytesPerPixel);
-      // Eight bits a channel: SDL_GetRGB's result is the field itself.
-      if (format->Rloss == 0 && format->Gloss == 0 && format->Bloss == 0)
-        return ((v & format->Rmask) >> format->Rshift) << 16 |
-               ((v & format->Gmask) >> format->Gshift) << 8 | (v & format->Bmask) >> format->Bshift;
-      Uint8 r, g, b;
-      SDL_GetRGB(v, const_cast<SDL_PixelFormat*>(format), &r, &g, &b);
-      return r << 16 | g << 8 | b;
-    }
-  }
-}
-
 // ITU-R BT.601 in studio range, what players assume for a video of this size.
 static Uint8 Luma(int r, int g, int b) {
   return ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16;
@@ -89,22 +57,21 @@ static Uint8 RedDifference(int r, int g, int b) {
 }
 
 // The frame as a planar 4:2:0 picture: ffmpeg's own conversion from 16-bit pixels costs
-// more than encoding them.
-static void ConvertScreen(SDL_Surface* frame, Uint8* yuv) {
-  const SDL_PixelFormat* format = frame->format;
-  if (format->BytesPerPixel <= 2) TableColours(format);
+// more than encoding them. False when its pixels cannot be read.
+static bool ConvertScreen(SDL_Surface* frame, Uint8* yuv) {
   const int width = frame->w;
   const size_t lumaBytes = static_cast<size_t>(width) * frame->h;
   Uint8* cb = yuv + lumaBytes;
   Uint8* cr = cb + lumaBytes / 4;
-  SDL_LockSurface(frame);
-  const Uint8* pixels = static_cast<const Uint8*>(frame->pixels);
+  if (!LockPicture(frame)) return false;
+  PrepareRgb(frame->format);
+  // The two rows a 2x2 block takes its colour from.
+  static Uint32 rows[2][kMaxFitWidth];
   for (int y = 0; y < frame->h; y += 2) {
-    const Uint8* top = pixels + y * frame->pitch;
-    const Uint8* bottom = top + frame->pitch;
+    RgbRow(frame, y, width, rows[0]);
+    RgbRow(frame, y + 1, width, rows[1]);
     for (int x = 0; x < width; x += 2) {
-      const Uint32 c[4] = {ColourAt(top, x, format), ColourAt(top, x + 1, format),
-                           ColourAt(bottom, x, format), ColourAt(bottom, x + 1, format)};
+      const Uint32 c[4] = {rows[0][x], rows[0][x + 1], rows[1][x], rows[1][x + 1]};
       int r = 0, g = 0, b = 0;
       for (int i = 0; i < 4; ++i) {
         const int ri = c[i] >> 16, gi = c[i] >> 8 & 0xFF, bi = c[i] & 0xFF;
@@ -122,6 +89,7 @@ static void ConvertScreen(SDL_Surface* frame, Uint8* yuv) {
     }
   }
   SDL_UnlockSurface(frame);
+  return true;
 }
 
 // Writes all of `bytes`, however the pipe splits it.
@@ -163,7 +131,7 @@ static bool WriteScreen(int fd) {
   static bool converted = false;
   const size_t rowBytes = static_cast<size_t>(drawn->w) * drawn->format->BytesPerPixel;
   last.resize(rowBytes * drawn->h);
-  SDL_LockSurface(drawn);
+  if (!LockPicture(drawn)) return false;
   bool same = converted;
   for (int y = 0; y < drawn->h; ++y) {
     const Uint8* row = static_cast<const Uint8*>(drawn->pixels) + y * drawn->pitch;
@@ -172,9 +140,10 @@ static bool WriteScreen(int fd) {
     memcpy(&last[y * rowBytes], row, rowBytes);
   }
   SDL_UnlockSurface(drawn);
-  SDL_Surface* frame = same ? nullptr : OutputFrame();
-  if (!same && !frame) return false;
-  if (!same) ConvertScreen(frame, yuv.data());
+  if (!same) {
+    SDL_Surface* frame = OutputFrame();
+    if (!frame || !ConvertScreen(frame, yuv.data())) return false;
+  }
   converted = true;
   return WriteAll(fd, yuv.data(), frameBytes);
 }
@@ -250,7 +219,7 @@ static int StartFfmpeg(const char* ffmpeg, const char* sound, const char* into, 
     close(ends[0]);
     close(ends[1]);
     execv(ffmpeg, const_cast<char* const*>(argv));
-    fprintf(stderr, "tolvane-render: cannot run %s: %s\n", ffmpeg, strerror(errno));
+    Fail(kRenderer, "cannot run %s: %s", ffmpeg, strerror(errno));
     _exit(127);
   }
   close(ends[0]);
@@ -269,11 +238,8 @@ static void Discard(const char* path) {
 static bool MakePartialVideo(char (&partial)[kPathSize + 8]) {
   snprintf(partial, sizeof partial, "%s.XXXXXX", settings.output);
   const int fd = MakeRemovedIfStopped(partial);
-  if (fd < 0) {
-    fprintf(stderr, "tolvane-render: cannot write beside %s: %s\n", settings.output,
-            strerror(errno));
-    return false;
-  }
+  if (fd < 0)
+    return Fail(kRenderer, "cannot write beside %s: %s", settings.output, strerror(errno));
   const mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);  // as a file ffmpeg made itself
@@ -293,8 +259,7 @@ static int WriteSound(int from, long frames, char (&sound)[kPathSize]) {
   const int soundFd = MakeRemovedIfStopped(sound);
   FILE* soundFile = soundFd >= 0 ? fdopen(soundFd, "wb") : nullptr;
   if (!soundFile) {
-    fprintf(stderr, "tolvane-render: cannot make a temporary file for the sound: %s\n",
-            strerror(errno));
+    Fail(kRenderer, "cannot make a temporary file for the sound: %s", strerror(errno));
     return kExitOutput;
   }
   bool musicLoaded = false;
@@ -302,15 +267,15 @@ static int WriteSound(int from, long frames, char (&sound)[kPathSize]) {
   const bool soundWritten = WriteSoundTrack(kMusicFile, firstSample, samples, fadeOut, soundFile,
                                             musicLoaded, why, sizeof why);
   if (fclose(soundFile) != 0 || !soundWritten) {
-    fprintf(stderr, "tolvane-render: cannot write the sound to %s: %s\n", sound, why);
+    Fail(kRenderer, "cannot write the sound to %s: %s", sound, why);
     Discard(sound);
     return kExitOutput;
   }
   if (!musicLoaded)
-    fprintf(stderr,
-            "tolvane-render: couldn't load %s (%s); the video's sound is silent, as the show "
-            "would be\n",
-            kMusicFile, why);
+    Fail(kRenderer,
+         "couldn't load %s (%s); the video's sound is silent, as the show "
+         "would be",
+         kMusicFile, why);
   return kExitDone;
 }
 
@@ -331,9 +296,9 @@ static bool FeedFrames(int pipe, int from, int step, long frames) {
 int ExportVideo() {
   char ffmpeg[kPathSize];
   if (!FindFfmpeg(ffmpeg, sizeof ffmpeg)) {
-    fprintf(stderr,
-            "tolvane-render: --video needs ffmpeg, which is not installed here.\n"
-            "On Debian: sudo apt-get install ffmpeg (in the project: scripts/setup ffmpeg)\n");
+    Fail(kRenderer,
+         "--video needs ffmpeg, which is not installed here.\n"
+         "On Debian: sudo apt-get install ffmpeg (in the project: scripts/setup ffmpeg)");
     return kExitOutput;
   }
   const int from = settings.from == kUnset ? 0 : settings.from;
@@ -363,7 +328,7 @@ int ExportVideo() {
   pid_t child = -1;
   const int pipe = StartFfmpeg(ffmpeg, sound, partial, child);
   if (pipe < 0) {
-    fprintf(stderr, "tolvane-render: cannot start %s: %s\n", ffmpeg, strerror(errno));
+    Fail(kRenderer, "cannot start %s: %s", ffmpeg, strerror(errno));
     Discard(sound);
     Discard(partial);
     RemoveTracks();
@@ -377,8 +342,8 @@ int ExportVideo() {
   Discard(sound);
   const bool made = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fed;
   if (!made || rename(partial, settings.output) != 0) {
-    fprintf(stderr, "tolvane-render: ffmpeg could not make %s (%s)\n", settings.output,
-            made ? strerror(errno) : "its messages are above");
+    Fail(kRenderer, "ffmpeg could not make %s (%s)", settings.output,
+         made ? strerror(errno) : "its messages are above");
     Discard(partial);
     RemoveTracks();
     return kExitOutput;
