@@ -208,6 +208,9 @@ TEST_F(Fit, WindowFollowsResizesAndFTogglesFullScreen) {
   ExpectRendererFrame(1350, 1920, 1080);
   const auto mem = run.Calls("mem");
   ASSERT_GE(mem.size(), 2u);
+#ifdef TOLVANE_SANITIZED
+  GTEST_SKIP() << "the sanitizer keeps freed memory and its own shadow: no bound to check";
+#endif
   // Drawn at 9 times the show: the display, the background and end picture at the size of the
   // show's area, the photos of at most three slots.
   const long displayKb = 7680L * 4320 * 4 / 1024, areaKb = 5760L * 4320 * 4 / 1024;

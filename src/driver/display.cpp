@@ -127,8 +127,12 @@ void ScalePicture(SDL_Surface* picture, SDL_Surface* target) {
   // A new picture, or new pixels in it: the rows scaled across are of the last call.
   acrossRow[0] = acrossRow[1] = -1;
   static Uint32 stored[kMaxFitWidth];
-  SDL_LockSurface(picture);
-  SDL_LockSurface(target);
+  // A surface SDL cannot lock is not drawn on: this pass shows the last picture.
+  if (SDL_LockSurface(picture) != 0) return;
+  if (SDL_LockSurface(target) != 0) {
+    SDL_UnlockSurface(picture);
+    return;
+  }
   PrepareRgb(picture->format);
   const bool words = IsRgbWord(target->format);
   Uint8* base = static_cast<Uint8*>(target->pixels) + fit.y * target->pitch +
