@@ -114,9 +114,26 @@ static void Down(const std::vector<Pixel>& rows, int width, int in, int i, const
   }
 }
 
+// A picture already of the size asked and opaque, as 0x00RRGGBB: no filter to run, and none of
+// the filter's buffers, which for a 4K picture would hold some 200 MB.
+static SDL_Surface* AsItIs(SDL_Surface* picture) {
+  const bool keyed = picture->flags & SDL_SRCCOLORKEY;
+  if (keyed || picture->format->Amask) return nullptr;
+  SDL_Surface* copy = SDL_CreateRGBSurface(SDL_SWSURFACE, picture->w, picture->h, 32, 0xFF0000,
+                                           0x00FF00, 0x0000FF, 0);
+  if (copy && SDL_BlitSurface(picture, nullptr, copy, nullptr) != 0) {
+    SDL_FreeSurface(copy);
+    copy = nullptr;
+  }
+  return copy;
+}
+
 SDL_Surface* ResamplePicture(SDL_Surface* picture, int width, int height, double spanX,
                              double spanY) {
   if (!picture || width <= 0 || height <= 0 || picture->w <= 0 || picture->h <= 0) return nullptr;
+  const bool whole = (spanX <= 0 || spanX == picture->w) && (spanY <= 0 || spanY == picture->h);
+  if (whole && picture->w == width && picture->h == height)
+    if (SDL_Surface* copy = AsItIs(picture)) return copy;
   bool transparent = false;
   const std::vector<Pixel> source = ReadPixels(picture, transparent);
   const int w = picture->w, h = picture->h;
