@@ -474,7 +474,8 @@ TEST_F(Show, AMissingLogoDrawsNothing) {
 TEST_F(Show, FrameZeroDrawsNoObject) {
   ENDTIME = kInitialEndTime;
   CIB& object = tt[kLogoObject];
-  object.surface = Solid(kScreenWidth, kScreenHeight, 250, 250, 0);
+  si = Solid(kScreenWidth, kScreenHeight, 250, 250, 0);  // the logo's picture, freed with it
+  object.surface = si;
   PopisNabeh(kLogoKeys, -100, 0, 0, 200);
   object.Activate(&pt[kLogoKeys], 1, false);
   Render(0);
